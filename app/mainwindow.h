@@ -1,0 +1,215 @@
+#pragma once
+
+#include "decoder.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QSerialPort>
+#include <QStringList>
+
+QT_BEGIN_NAMESPACE
+namespace Ui {
+class MainWindow;
+}
+class QTimer;
+QT_END_NAMESPACE
+
+// Waits by running a local event loop, so the window stays live (frames are decoded, the
+// panels refresh, clicks are handled) while an operation paces the transmitter.
+void waitMs(int ms);
+
+// Protocol pacing. The transmitter needs time between frames; these are not tuning knobs.
+constexpr int kButtonGuardMs = 200; // a top-bar button stays disabled this long
+constexpr int kReadAnswerMs = 500;  // READ gives the answer this long before returning
+constexpr int kFrameWaitMs = 800;   // pause after each outbound S, G, H frame
+constexpr int kRefreshMs = 100;     // panel refresh period
+
+// The one window: every operation is one of its slots. The slot order is the meta-object
+// method order the form's by-name binding and external tools rely on; keep it.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Adds a port (name or device path) the system does not list, keeps it across list
+    // refreshes, and selects it.
+    void addPort(const QString &port);
+
+private slots:
+    void on_openButton_clicked();
+    void serialPort_readyRead();
+    int byteArrayToInt(QByteArray b, int a);
+    void on_toolButton_Read_clicked();
+    void on_toolButton_Load_clicked();
+    void on_toolButton_Send_clicked();
+    void on_toolButton_Save_clicked();
+    void on_toolButton_Reset_clicked();
+    void Servo_Display();
+    void Recieve_Display();
+    void Rev_Display();
+    void EPA_Display();
+    void SubTrim_Display();
+    void FS_Display();
+    void Delay_Display();
+    void Aux_Display();
+    void DR_Display();
+    void Parameter_Display();
+    void Atti_Display();
+    void Elev_Display();
+    void Vtype_Display();
+    void Prm_Display();
+    void DRCure_Display();
+    void THcure_Display();
+    void ui_Display();
+    void on_spinBox_sub1_valueChanged(int arg1);
+    void on_spinBox_sub2_valueChanged(int arg1);
+    void on_spinBox_sub3_valueChanged(int arg1);
+    void on_spinBox_sub4_valueChanged(int arg1);
+    void on_spinBox_sub5_valueChanged(int arg1);
+    void on_spinBox_sub6_valueChanged(int arg1);
+    void on_spinBox_sub7_valueChanged(int arg1);
+    void on_spinBox_sub8_valueChanged(int arg1);
+    void on_spinBox_Lepa1_valueChanged(int arg1);
+    void on_spinBox_Lepa2_valueChanged(int arg1);
+    void on_spinBox_Lepa3_valueChanged(int arg1);
+    void on_spinBox_Lepa4_valueChanged(int arg1);
+    void on_spinBox_Lepa5_valueChanged(int arg1);
+    void on_spinBox_Lepa6_valueChanged(int arg1);
+    void on_spinBox_Lepa7_valueChanged(int arg1);
+    void on_spinBox_Lepa8_valueChanged(int arg1);
+    void on_spinBox_Repa1_valueChanged(int arg1);
+    void on_spinBox_Repa2_valueChanged(int arg1);
+    void on_spinBox_Repa3_valueChanged(int arg1);
+    void on_spinBox_Repa4_valueChanged(int arg1);
+    void on_spinBox_Repa5_valueChanged(int arg1);
+    void on_spinBox_Repa6_valueChanged(int arg1);
+    void on_spinBox_Repa7_valueChanged(int arg1);
+    void on_spinBox_Repa8_valueChanged(int arg1);
+    void on_spinBox_FS1_valueChanged(int arg1);
+    void on_spinBox_FS2_valueChanged(int arg1);
+    void on_spinBox_FS3_valueChanged(int arg1);
+    void on_spinBox_FS4_valueChanged(int arg1);
+    void on_spinBox_FS5_valueChanged(int arg1);
+    void on_spinBox_FS6_valueChanged(int arg1);
+    void on_spinBox_FS7_valueChanged(int arg1);
+    void on_spinBox_FS8_valueChanged(int arg1);
+    void on_spinBox_delay1_valueChanged(int arg1);
+    void on_spinBox_delay2_valueChanged(int arg1);
+    void on_spinBox_delay3_valueChanged(int arg1);
+    void on_spinBox_delay4_valueChanged(int arg1);
+    void on_spinBox_delay5_valueChanged(int arg1);
+    void on_spinBox_delay6_valueChanged(int arg1);
+    void on_spinBox_delay7_valueChanged(int arg1);
+    void on_comboBox_rev1_currentIndexChanged(int index);
+    void on_comboBox_rev2_currentIndexChanged(int index);
+    void on_comboBox_rev3_currentIndexChanged(int index);
+    void on_comboBox_rev4_currentIndexChanged(int index);
+    void on_comboBox_rev5_currentIndexChanged(int index);
+    void on_comboBox_rev6_currentIndexChanged(int index);
+    void on_comboBox_rev7_currentIndexChanged(int index);
+    void on_comboBox_rev8_currentIndexChanged(int index);
+    void on_comboBox_AUX5_currentIndexChanged(int index);
+    void on_comboBox_AUX6_currentIndexChanged(int index);
+    void on_comboBox_AUX7_currentIndexChanged(int index);
+    void on_comboBox_AUX8_currentIndexChanged(int index);
+    void on_comboBox_DR_MIX1_currentIndexChanged(int index);
+    void on_comboBox_DR_CH1_currentIndexChanged(int index);
+    void on_spinBox_DR_UP1_valueChanged(int arg1);
+    void on_spinBox_DR_DOWN1_valueChanged(int arg1);
+    void on_doubleSpinBox_Volt_valueChanged(double arg1);
+    void on_spinBox_Mode_valueChanged(int arg1);
+    void on_spinBox_Vertion_valueChanged(int arg1);
+    void on_comboBox_AttiM_currentIndexChanged(int index);
+    void on_spinBox_Atti1_valueChanged(int arg1);
+    void on_spinBox_Atti2_valueChanged(int arg1);
+    void on_spinBox_Atti3_valueChanged(int arg1);
+    void on_spinBox_Atti4_valueChanged(int arg1);
+    void on_spinBox_Atti5_valueChanged(int arg1);
+    void on_spinBox_Atti6_valueChanged(int arg1);
+    void on_comboBox_EleMix_currentIndexChanged(int index);
+    void on_spinBox_Elev01_valueChanged(int arg1);
+    void on_spinBox_Elev02_valueChanged(int arg1);
+    void on_spinBox_Elev03_valueChanged(int arg1);
+    void on_spinBox_Elev04_valueChanged(int arg1);
+    void on_spinBox_Elev05_valueChanged(int arg1);
+    void on_spinBox_Elev06_valueChanged(int arg1);
+    void on_comboBox_RuMix_currentIndexChanged(int index);
+    void on_spinBox_Ru1_valueChanged(int arg1);
+    void on_spinBox_Ru2_valueChanged(int arg1);
+    void on_spinBox_Ru3_valueChanged(int arg1);
+    void on_spinBox_Ru4_valueChanged(int arg1);
+    void on_comboBox_PRM01_Mix_currentIndexChanged(int index);
+    void on_comboBox_PRM01_Master_currentIndexChanged(int index);
+    void on_comboBox_PRM01_Slave_currentIndexChanged(int index);
+    void on_spinBox_PRM01_Data1_valueChanged(int arg1);
+    void on_spinBox_PRM01_Data2_valueChanged(int arg1);
+    void on_spinBox_PRM01_Data3_valueChanged(int arg1);
+    void on_comboBox_PRM02_Mix_currentIndexChanged(int index);
+    void on_comboBox_PRM02_Master_currentIndexChanged(int index);
+    void on_comboBox_PRM02_Slave_currentIndexChanged(int index);
+    void on_spinBox_PRM02_Data1_valueChanged(int arg1);
+    void on_spinBox_PRM02_Data2_valueChanged(int arg1);
+    void on_spinBox_PRM02_Data3_valueChanged(int arg1);
+    void on_comboBox_PRM03_Mix_currentIndexChanged(int index);
+    void on_comboBox_PRM03_Master_currentIndexChanged(int index);
+    void on_comboBox_PRM03_Slave_currentIndexChanged(int index);
+    void on_spinBox_PRM03_Data1_valueChanged(int arg1);
+    void on_spinBox_PRM03_Data2_valueChanged(int arg1);
+    void on_spinBox_PRM03_Data3_valueChanged(int arg1);
+    void on_comboBox_DR_MIX2_currentIndexChanged(int index);
+    void on_comboBox_DR_CH2_currentIndexChanged(int index);
+    void on_comboBox_DR_SW2_currentIndexChanged(int index);
+    void on_comboBox_DR_POSI_currentIndexChanged(int index);
+    void on_spinBox_DR_RATE_valueChanged(int arg1);
+    void on_spinBox_DR_EXP_valueChanged(int arg1);
+    void on_comboBox_PRM04_Mix_currentIndexChanged(int index);
+    void on_comboBox_PRM04_Master_currentIndexChanged(int index);
+    void on_comboBox_PRM04_Slave_currentIndexChanged(int index);
+    void on_spinBox_PRM04_Data1_valueChanged(int arg1);
+    void on_spinBox_PRM04_Data2_valueChanged(int arg1);
+    void on_spinBox_PRM04_Data3_valueChanged(int arg1);
+    void on_comboBox_THCURE_MIX_currentIndexChanged(int index);
+    void on_spinBox_THCURE_Data01_valueChanged(int arg1);
+    void on_spinBox_THCURE_Data02_valueChanged(int arg1);
+    void on_spinBox_THCURE_Data03_valueChanged(int arg1);
+    void on_spinBox_THCURE_Data04_valueChanged(int arg1);
+    void on_spinBox_THCURE_Data05_valueChanged(int arg1);
+    void on_spinBox_THCURE_Data06_valueChanged(int arg1);
+    void on_spinBox_THCURE_Data07_valueChanged(int arg1);
+    void on_spinBox_delay8_valueChanged(int arg1);
+    void RestData();
+    void RestData2();
+    void SendData1();
+    void SendData2();
+    void SendData3();
+    void Dr_DataSelet();
+    void FalseSaveData();
+
+private:
+    void refreshPortList();
+    void closePort(bool sayGoodbye);
+    void onPortError(QSerialPort::SerialPortError error);
+    void writeToPort(const char *text);
+    bool portClosed() const;
+    void guardButton(QWidget *button);
+    void sendFrames();
+
+    Ui::MainWindow *ui = nullptr;
+    QSerialPort serialPort;
+    QTimer *displayTimer = nullptr;
+    QString fileName;
+
+    FrameAssembler m_assembler;
+    QElapsedTimer m_clock;
+    QStringList m_extraPorts; // ports typed or given on the command line
+    bool m_sending = false;   // a WRITE, RESET or SAVE is putting frames on the wire
+};
+
+// Module-level state shared by the operations, alive for the whole run.
+extern QString SendBuf1; // last built S frame, 81 characters
+extern QString SendBuf2; // last built G frame
+extern QString SendBuf3; // last built H frame
+extern QString FileText; // text of the last loaded parameter file

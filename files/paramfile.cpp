@@ -1,0 +1,101 @@
+// SAVE and LOAD: a parameter file is the S, G and H frames back to back, 243 ASCII bytes.
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "frames.h"
+#include "paramstore.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QSaveFile>
+#include <QScopedValueRollback>
+#include <QTextStream>
+
+namespace {
+
+// A parameter file is 243 bytes; anything past this is not ours, and reading it all could
+// hang on a device or exhaust memory on a huge file.
+constexpr qint64 kMaxFileBytes = 4096;
+
+void showFileError(QWidget *parent)
+{
+    QMessageBox::critical(parent, QStringLiteral("ERROR"),
+                          QStringLiteral("Cannot read the specified file!"), QMessageBox::Ok,
+                          QMessageBox::NoButton);
+}
+
+// Only plain files are read or replaced: a device, FIFO or socket under the chosen name
+// would hang a read, and replacing it by rename would destroy it.
+bool isSpecialFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() && !info.isFile();
+}
+
+} // namespace
+
+void MainWindow::on_toolButton_Save_clicked()
+{
+    if (m_sending)
+        return;
+    QScopedValueRollback<bool> busy(m_sending, true);
+    guardButton(ui->toolButton_Save);
+
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("SAVE"), QStringLiteral("./"),
+                                     QStringLiteral("file (*.txt *.dat);;allfile (*.*)"));
+    qDebug() << path;
+    if (path.isEmpty())
+        return;
+
+    // The old file stays intact until the new one is complete.
+    QSaveFile file(path);
+    if (isSpecialFile(path) || !file.open(QIODevice::WriteOnly)) {
+        showFileError(this);
+        return;
+    }
+    SendData1();
+    SendData2();
+    SendData3();
+    file.write(SendBuf1.toLatin1());
+    file.write(SendBuf2.toLatin1());
+    file.write(SendBuf3.toLatin1());
+    if (!file.commit())
+        showFileError(this);
+}
+
+void MainWindow::on_toolButton_Load_clicked()
+{
+    if (m_sending)
+        return;
+    guardButton(ui->toolButton_Load);
+
+    fileName =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Open file"), QStringLiteral("./"),
+                                     QStringLiteral("All file (*.*);;file (*.txt *.dat)"));
+    if (!fileName.isEmpty()) {
+        QFile file(fileName);
+        if (isSpecialFile(fileName) || !file.open(QIODevice::ReadOnly)) {
+            showFileError(this);
+            fileName.clear();
+            return;
+        }
+        QByteArray head = file.read(kMaxFileBytes);
+        file.close();
+        QTextStream stream(&head, QIODevice::ReadOnly);
+        FileText = stream.readAll();
+
+        const int length = FileText.size();
+        qDebug("Blength00:%d", length);
+        const ParameterTextResult found = parseParameterText(FileText, ParamData);
+        if (found.sFrame)
+            qDebug("Blength01:%d", length);
+        if (found.gFrame)
+            qDebug("Blength02:%d", length);
+        if (found.hFrame)
+            qDebug("Blength03:%d", length);
+    }
+    Dr_DataSelet();
+    FalseSaveData();
+}

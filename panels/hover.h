@@ -1,0 +1,6 @@
+#pragma once
+
+// How many refresh passes found the pointer over each parameter combo box (0..20), in the
+// order the panels show the boxes.
+constexpr int kHoverCounterCount = 39;
+extern int HoverCount[kHoverCounterCount];

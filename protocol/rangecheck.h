@@ -1,0 +1,25 @@
+#pragma once
+
+#include "paramstore.h"
+
+// One row of the range check: a value outside [low, high] is replaced.
+struct RangeRule
+{
+    IntField member;
+    qint32 low;
+    qint32 high;
+    qint32 replacement;
+};
+
+const RangeRule *rangeRulesBegin();
+const RangeRule *rangeRulesEnd();
+// The rule for a field, or nullptr when the field has no valid range.
+const RangeRule *findRangeRule(IntField member);
+
+constexpr double kVoltLow = 0.0;
+constexpr double kVoltHigh = 50.0;
+constexpr double kVoltReplacement = 0.0;
+
+// Puts every field that has a valid range back into it. Fields without a range
+// (DR_RATE, Vertion, the live values, ReadFlag) are left alone.
+void falseSaveData(ParamStore &store);

@@ -1,0 +1,5 @@
+#include "resources.h"
+
+#include <QtGlobal>
+
+void korvaInitResources() { Q_INIT_RESOURCE(resources); }
