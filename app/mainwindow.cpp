@@ -126,7 +126,10 @@ void MainWindow::on_openButton_clicked()
     }
     // Restoring the old line settings on close would change the baud rate under bytes
     // still leaving the driver.
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
     serialPort.setSettingsRestoredOnClose(false);
+    QT_WARNING_POP
 
     bool listed = false;
     const auto ports = QSerialPortInfo::availablePorts();

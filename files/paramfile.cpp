@@ -5,6 +5,7 @@
 #include "frames.h"
 #include "paramstore.h"
 
+#include <QDebug>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>

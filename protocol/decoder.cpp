@@ -98,7 +98,7 @@ void store(const QByteArray &bytes, int start, FrameFamily family, ParamStore &s
         if (const ParameterKind *kind = findParameterKind(at(f, 2))) {
             decoded->readFlag = kind->readFlag;
             s.ReadFlag = kind->readFlag;
-            for (const PayloadSlot &slot : kind->slots) {
+            for (const PayloadSlot &slot : kind->payload) {
                 if (!slot.member)
                     break;
                 const int raw = slot.word ? byteArrayToInt(f, slot.byte) : at(f, slot.byte);
@@ -219,7 +219,8 @@ void FrameAssembler::feed(const QByteArray &chunk, qint64 nowMs, ParamStore &s,
     if (!m_held.isEmpty()) {
         // A chunk that completes the held partial frame is its continuation, even when on
         // its own it would look like a frame.
-        const QByteArray joined = m_held + chunk;
+        QByteArray joined = m_held;
+        joined += chunk;
         FrameFamily family;
         const bool continues = frameAt(joined, 0, &family) == Scan::Complete;
         if (continues || !takenAsWhole(chunk)) {

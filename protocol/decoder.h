@@ -40,7 +40,7 @@ struct ParameterKind
 {
     quint8 kind;
     int readFlag;
-    PayloadSlot slots[8];
+    PayloadSlot payload[8];
 };
 
 const ParameterKind *parameterKindsBegin();

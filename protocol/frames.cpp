@@ -127,7 +127,7 @@ QString buildFrameText(const FrameLayout &layout, const ParamStore &store)
     text.reserve(layout.builtLength);
     text += QLatin1Char(layout.letter);
     for (int i = 0; i < layout.slotCount; ++i) {
-        const FrameSlot &slot = layout.slots[i];
+        const FrameSlot &slot = layout.fields[i];
         switch (slot.encoding) {
         case SlotEncoding::Dec:
             text += QString::number(std::clamp(store.*slot.member, 0, 9));
@@ -160,7 +160,7 @@ void parseFrameFields(const FrameLayout &layout, const QString &text, int at, Pa
 {
     int pos = at + 1; // after the start letter
     for (int i = 0; i < layout.slotCount; ++i) {
-        const FrameSlot &slot = layout.slots[i];
+        const FrameSlot &slot = layout.fields[i];
         switch (slot.encoding) {
         case SlotEncoding::Dec:
             store.*slot.member = readHex(text, pos, 1);

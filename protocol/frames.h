@@ -30,7 +30,7 @@ struct FrameLayout
     int builtLength;       // characters replaced by a build; the rest is the tail
     const char *tmpl;      // the buffer's start content, 81 characters
     int fileOffset;        // where the frame starts in a parameter file
-    const FrameSlot *slots;
+    const FrameSlot *fields;
     int slotCount;
 };
 

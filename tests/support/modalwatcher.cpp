@@ -1,0 +1,40 @@
+#include "modalwatcher.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+ModalWatcher::ModalWatcher(QObject *parent)
+    : QObject(parent)
+{
+    connect(&m_timer, &QTimer::timeout, this, &ModalWatcher::poll);
+    m_timer.start(20);
+}
+
+void ModalWatcher::poll()
+{
+    const auto widgets = QApplication::topLevelWidgets();
+    for (QWidget *w : widgets) {
+        if (!w->isVisible())
+            continue;
+        if (auto *box = qobject_cast<QMessageBox *>(w)) {
+            m_messages.append(box->windowTitle() + QLatin1Char('|') + box->text());
+            box->done(QMessageBox::Ok);
+            return;
+        }
+        if (auto *dialog = qobject_cast<QFileDialog *>(w)) {
+            m_dialogCaptions.append(dialog->windowTitle());
+            m_dialogFilters.append(dialog->nameFilters().join(QLatin1String(";;")) +
+                                   QLatin1String(" @") + dialog->selectedNameFilter());
+            m_dialogDirectories.append(dialog->directory().absolutePath());
+            const QString path = m_files.isEmpty() ? QString() : m_files.takeFirst();
+            if (path.isEmpty()) {
+                dialog->reject();
+            } else {
+                dialog->selectFile(path);
+                dialog->done(QDialog::Accepted);
+            }
+            return;
+        }
+    }
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+
+// Answers the modal dialogs the window opens while a test drives it: message boxes are
+// recorded ("title|text") and dismissed; a file dialog gets the path from the queue (an
+// empty path cancels it).
+class ModalWatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ModalWatcher(QObject *parent = nullptr);
+
+    QStringList messages() const { return m_messages; }
+    void clearMessages() { m_messages.clear(); }
+    // Paths for the next file dialogs, in order.
+    void queueFile(const QString &path) { m_files.append(path); }
+    QStringList dialogCaptions() const { return m_dialogCaptions; }
+    QStringList dialogFilters() const { return m_dialogFilters; }
+    QStringList dialogDirectories() const { return m_dialogDirectories; }
+
+private:
+    void poll();
+
+    QTimer m_timer;
+    QStringList m_messages;
+    QStringList m_files;
+    QStringList m_dialogCaptions;
+    QStringList m_dialogFilters;
+    QStringList m_dialogDirectories;
+};
