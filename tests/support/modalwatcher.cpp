@@ -32,7 +32,7 @@ void ModalWatcher::poll()
                 dialog->reject();
             } else {
                 dialog->selectFile(path);
-                dialog->done(QDialog::Accepted);
+                static_cast<QDialog *>(dialog)->done(QDialog::Accepted);
             }
             return;
         }

@@ -1,0 +1,274 @@
+// READ, WRITE and RESET on the wire, with the pacing the transmitter relies on, and the
+// decoder's answers to what the transmitter sends.
+#include "windowfixture.h"
+
+#include "factory.h"
+#include "frames.h"
+
+#include <QSpinBox>
+
+namespace {
+
+const QByteArray kFactoryS =
+    "S0010000078787878787878787070707070707070707070707070707042421042424242421302352Y";
+const QByteArray kFactoryG =
+    "G41E2D3C4855680DCDCDCDCDC140A642A6A6674747474747474740074747474747474740135006D2Z";
+const QByteArray kFactoryH =
+    "H7474747474747474003747474015747474001020314253647407474747474747474110140000000X";
+
+QByteArray hexBytes(const char *hex) { return QByteArray::fromHex(hex); }
+
+} // namespace
+
+class TestOperations : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { initTestResources(); }
+
+    void refusedWhilePortClosed_data()
+    {
+        QTest::addColumn<QString>("buttonName");
+        QTest::newRow("READ") << "toolButton_Read";
+        QTest::newRow("WRITE") << "toolButton_Send";
+        QTest::newRow("RESET") << "toolButton_Reset";
+    }
+
+    void refusedWhilePortClosed()
+    {
+        QFETCH(QString, buttonName);
+        WindowFixture f;
+        ParamData.sub1 = 42;
+        ParamData.Mode = 3;
+        const ParamStore before = ParamData;
+        QAbstractButton *b = f.button(buttonName.toLatin1().constData());
+        QElapsedTimer t;
+        t.start();
+        // The click runs the whole operation in nested event loops: look at the button from
+        // inside them.
+        bool enabledDuringGuard = true;
+        QTimer::singleShot(0, f.window.get(), [b] { b->click(); });
+        QTimer::singleShot(100, f.window.get(), [&] { enabledDuringGuard = b->isEnabled(); });
+        // The button is held back for the guard time, then the refusal shows.
+        QTRY_VERIFY_WITH_TIMEOUT(!f.watcher.messages().isEmpty(), 2000);
+        QVERIFY(t.elapsed() >= 190);
+        QCOMPARE(f.watcher.messages(),
+                 QStringList{QStringLiteral("Note|Please open the serial port!")});
+        QVERIFY(!enabledDuringGuard);
+        QVERIFY(b->isEnabled());
+        QTest::qWait(100);
+        QVERIFY(f.pty.received().isEmpty());
+        QVERIFY(ParamData == before);
+    }
+
+    void readSendsRrAfterGuardAndWaitsHalfASecond()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        const qint64 clickAt = f.pty.elapsedMs();
+        bool returned = false;
+        qint64 returnedAt = 0;
+        QTimer::singleShot(0, f.window.get(), [&] {
+            f.button("toolButton_Read")->click();
+            returned = true;
+            returnedAt = f.pty.elapsedMs();
+        });
+        bool enabledDuringGuard = true;
+        QTimer::singleShot(100, f.window.get(),
+                           [&] { enabledDuringGuard = f.button("toolButton_Read")->isEnabled(); });
+        QVERIFY(f.pty.waitForBytes(2, 2000));
+        QVERIFY(!enabledDuringGuard);
+        QCOMPARE(f.pty.received(), QByteArray("RR"));
+        const qint64 rrAt = f.pty.timeOfByte(0);
+        QVERIFY2(rrAt - clickAt >= 190 && rrAt - clickAt < 450, qPrintable(QString::number(rrAt - clickAt)));
+        QVERIFY(f.button("toolButton_Read")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(returned, 2000);
+        QVERIFY(returnedAt - clickAt >= 690);
+    }
+
+    void readRepeatsDuringItsOwnWait()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        f.button("toolButton_Read")->click();
+        QVERIFY(f.pty.waitForBytes(2, 2000));
+        f.button("toolButton_Read")->click();
+        QVERIFY(f.pty.waitForBytes(4, 2000));
+        QCOMPARE(f.pty.received(), QByteArray("RRRR"));
+    }
+
+    void writeSendsThreeFramesPacedThenWww()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        restData(ParamData);
+        restData2(ParamData);
+        ParamData.sub1 = -100;
+        const qint64 clickAt = f.pty.elapsedMs();
+        bool enabledDuringGuard = true, enabledWhileSending = false;
+        QTimer::singleShot(0, f.window.get(), [&] { f.button("toolButton_Send")->click(); });
+        QTimer::singleShot(100, f.window.get(),
+                           [&] { enabledDuringGuard = f.button("toolButton_Send")->isEnabled(); });
+        QTimer::singleShot(600, f.window.get(),
+                           [&] { enabledWhileSending = f.button("toolButton_Send")->isEnabled(); });
+        QVERIFY(f.pty.waitForBytes(246, 5000));
+        QVERIFY(!enabledDuringGuard);
+        QVERIFY(enabledWhileSending);
+        QTest::qWait(100);
+        const QByteArray wire = f.pty.received();
+        QCOMPARE(wire.size(), 246);
+        QByteArray expectedS = kFactoryS;
+        expectedS.replace(9, 2, "14");
+        QCOMPARE(wire.mid(0, 81), expectedS);
+        QCOMPARE(wire.mid(81, 81), kFactoryG);
+        QCOMPARE(wire.mid(162, 81), kFactoryH);
+        QCOMPARE(wire.mid(243), QByteArray("WWW"));
+        const qint64 s = f.pty.timeOfByte(0), g = f.pty.timeOfByte(81),
+                     h = f.pty.timeOfByte(162), www = f.pty.timeOfByte(243);
+        QVERIFY2(s - clickAt >= 190, qPrintable(QString::number(s - clickAt)));
+        QVERIFY2(g - s >= 790 && g - s < 1100, qPrintable(QString::number(g - s)));
+        QVERIFY2(h - g >= 790 && h - g < 1100, qPrintable(QString::number(h - g)));
+        QVERIFY2(www - h >= 790 && www - h < 1100, qPrintable(QString::number(www - h)));
+        // Sending the same store again gives the same bytes.
+        QCOMPARE(SendBuf1.toLatin1(), expectedS);
+    }
+
+    void resetSendsFactoryFramesAndKeepsUnsentFields()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        ParamData.sub4 = 55;
+        ParamData.Mode = 4;
+        ParamData.THCURE_Data03 = 90;
+        ParamData.DR_RATE = 77;
+        ParamData.Vertion = 321;
+        f.button("toolButton_Reset")->click();
+        QVERIFY(f.pty.waitForBytes(246, 1000));
+        QCOMPARE(f.pty.received(), kFactoryS + kFactoryG + kFactoryH + "WWW");
+        QCOMPARE(ParamData.Mode, 2);
+        QCOMPARE(ParamData.Volt, 3.7);
+        QCOMPARE(ParamData.Vertion, 321);
+    }
+
+    void overlappingOperationsAreIgnoredWhileSending_data()
+    {
+        QTest::addColumn<QString>("second");
+        QTest::newRow("WRITE") << "toolButton_Send";
+        QTest::newRow("RESET") << "toolButton_Reset";
+        QTest::newRow("READ") << "toolButton_Read";
+        QTest::newRow("SAVE") << "toolButton_Save";
+        QTest::newRow("LOAD") << "toolButton_Load";
+    }
+
+    void overlappingOperationsAreIgnoredWhileSending()
+    {
+        QFETCH(QString, second);
+        WindowFixture f;
+        QVERIFY(f.open());
+        QTimer::singleShot(0, f.window.get(), [&] { f.button("toolButton_Send")->click(); });
+        // Nested inside the WRITE's waits: click the second operation mid-sequence.
+        QTimer::singleShot(500, f.window.get(),
+                           [&] { f.button(second.toLatin1().constData())->click(); });
+        QTimer::singleShot(1300, f.window.get(),
+                           [&] { f.button(second.toLatin1().constData())->click(); });
+        QVERIFY(f.pty.waitForBytes(246, 5000));
+        QTest::qWait(1200);
+        const QByteArray wire = f.pty.received();
+        QCOMPARE(wire.size(), 246);
+        QCOMPARE(wire.at(0), 'S');
+        QCOMPARE(wire.at(81), 'G');
+        QCOMPARE(wire.at(162), 'H');
+        QVERIFY(f.watcher.dialogCaptions().isEmpty());
+    }
+
+    void everyChunkIsAnsweredWithWww_data()
+    {
+        QTest::addColumn<QByteArray>("chunk");
+        QTest::newRow("channel") << hexBytes("FE1803E803E803E803E803E803E803E803E804D2");
+        QTest::newRow("garbage") << hexBytes("0102030405");
+        QTest::newRow("two frames in one")
+            << hexBytes("FE1803E803E803E803E803E803E803E803E804D2FE00557864827878787878FE");
+        QTest::newRow("parameter without end marker") << hexBytes("FE00557864827878787878" "00");
+    }
+
+    void everyChunkIsAnsweredWithWww()
+    {
+        QFETCH(QByteArray, chunk);
+        WindowFixture f;
+        QVERIFY(f.open());
+        f.pty.send(chunk);
+        QVERIFY(f.pty.waitForBytes(3, 2000));
+        QTest::qWait(150);
+        QCOMPARE(f.pty.received(), QByteArray("WWW"));
+    }
+
+    void channelFrameReachesMonitor()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        f.pty.send(hexBytes("FE18" "0000" "03E7" "03E9" "07D0" "03E8" "03E8" "03E8" "0001" "04D2"));
+        QTRY_COMPARE_WITH_TIMEOUT(f.w<QLineEdit>("lineEdit_8")->text(), QStringLiteral("1"), 2000);
+        QCOMPARE(f.w<QLineEdit>("lineEdit")->text(), QStringLiteral("0"));
+        QCOMPARE(ParamData.TX_Volt, 1234);
+        QTRY_COMPARE(f.w<QLineEdit>("lineEdit_TX")->text(), QStringLiteral("12.3 V"));
+        QCOMPARE(f.w<QProgressBar>("progressBar_10")->value(), 1010);
+        QCOMPARE(f.w<QProgressBar>("progressBar_20")->value(), 11);
+        QCOMPARE(f.w<QProgressBar>("progressBar_31")->value(), 999);
+        QCOMPARE(f.w<QProgressBar>("progressBar_41")->value(), 0);
+    }
+
+    void frameSplitByTheDriverIsReassembled()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        const QByteArray frame = hexBytes("FE00557864827878787878FE");
+        f.pty.send(frame.left(5));
+        QVERIFY(f.pty.waitForBytes(3, 2000));
+        f.pty.send(frame.mid(5));
+        QVERIFY(f.pty.waitForBytes(6, 2000));
+        QCOMPARE(ParamData.sub2, -20);
+        QCOMPARE(ParamData.sub3, 10);
+        QCOMPARE(f.pty.received(), QByteArray("WWWWWW"));
+    }
+
+    void parameterFrameShowsAtOnce()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        // The refresh would catch up within 100 ms anyway; stop it to see the immediate one.
+        f.window->findChild<QTimer *>()->stop();
+        QTest::qWait(150);
+        f.pty.send(hexBytes("FE00557864827878787878FE"));
+        QTRY_COMPARE_WITH_TIMEOUT(f.w<QSpinBox>("spinBox_sub3")->value(), 10, 2000);
+        QCOMPARE(f.w<QSpinBox>("spinBox_sub2")->value(), -20);
+    }
+
+    void rssiAboveHundredShowsStrongestLevel_data()
+    {
+        QTest::addColumn<int>("rssi");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("0") << 0 << "null";
+        QTest::newRow("40") << 40 << "-60dBm";
+        QTest::newRow("95") << 95 << "-05dBm";
+        QTest::newRow("100") << 100 << "-00dBm";
+        QTest::newRow("105") << 105 << "-00dBm";
+        QTest::newRow("255") << 255 << "-00dBm";
+    }
+
+    void rssiAboveHundredShowsStrongestLevel()
+    {
+        QFETCH(int, rssi);
+        QFETCH(QString, text);
+        WindowFixture f;
+        QVERIFY(f.open());
+        f.pty.send(hexBytes("FE19") + QByteArray(1, char(rssi)) +
+                   hexBytes("00007A0000000000000000000000000000"));
+        QTRY_COMPARE_WITH_TIMEOUT(f.w<QLineEdit>("lineEdit_EXT")->text(), QStringLiteral("12.2 V"),
+                                  2000);
+        QCOMPARE(f.w<QLineEdit>("lineEdit_RSSI")->text(), text);
+    }
+};
+
+QTEST_MAIN(TestOperations)
+#include "tst_operations.moc"

@@ -1,0 +1,150 @@
+// The serial link as the transmitter sees it: exact bytes on open and close, the window's
+// state, a device that disappears, and the port list.
+#include "windowfixture.h"
+
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QToolButton>
+
+class TestSerialLink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        initTestResources();
+        QVERIFY(PtyPair().isValid());
+    }
+
+    void startsClosedOnServoPageWithGivenPortSelected()
+    {
+        WindowFixture f;
+        QCOMPARE(f.window->windowTitle(), QStringLiteral("KORVA&TELUN-V4.2"));
+        QCOMPARE(f.w<QTabWidget>("tabWidget")->currentIndex(), 0);
+        QCOMPARE(f.button("openButton")->text(), QStringLiteral("OPEN"));
+        auto *ports = f.w<QComboBox>("portNameBox");
+        QVERIFY(ports->isEnabled());
+        QVERIFY(ports->isEditable());
+        QCOMPARE(ports->currentText(), f.pty.slavePath());
+        QTest::qWait(300);
+        QVERIFY(f.pty.received().isEmpty()); // nothing is said before the user opens
+    }
+
+    void openSendsExactlyOkAndTurnsLedGreen()
+    {
+        WindowFixture f;
+        const QImage red = f.w<QToolButton>("toolButton_led")->icon().pixmap(40, 40).toImage();
+        f.button("openButton")->click();
+        QVERIFY(f.pty.waitForBytes(2, 2000));
+        QTest::qWait(100);
+        QCOMPARE(f.pty.received(), QByteArray("OK"));
+        QCOMPARE(f.button("openButton")->text(), QStringLiteral("CLOSE"));
+        QVERIFY(!f.w<QComboBox>("portNameBox")->isEnabled());
+        const QImage led = f.w<QToolButton>("toolButton_led")->icon().pixmap(40, 40).toImage();
+        QVERIFY(led != red);
+        const QColor centre = led.pixelColor(20, 20);
+        QVERIFY2(centre.green() > centre.red(), "the LED should be green while open");
+    }
+
+    void closeSendsExactlyDisAndCentresBars()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        ParamData.Servo1 = 1800;
+        ParamData.Servo5 = 200;
+        ParamData.TX_Volt = 745;
+        ParamData.RSSI = 40;
+        QTest::qWait(250); // let the refresh show them
+        QCOMPARE(f.w<QProgressBar>("progressBar_11")->value(), 200);
+        QCOMPARE(f.w<QLineEdit>("lineEdit_TX")->text(), QStringLiteral(" 7.4V"));
+
+        f.button("openButton")->click();
+        // Bars are back before the event loop runs again.
+        QCOMPARE(f.w<QProgressBar>("progressBar_11")->value(), 1000);
+        QCOMPARE(f.w<QProgressBar>("progressBar_50")->value(), 10);
+        QCOMPARE(f.w<QLineEdit>("lineEdit")->text(), QStringLiteral("1000"));
+        QCOMPARE(f.button("openButton")->text(), QStringLiteral("OPEN"));
+        QVERIFY(f.w<QComboBox>("portNameBox")->isEnabled());
+        QVERIFY(f.pty.waitForBytes(3, 2000));
+        QTest::qWait(100);
+        QCOMPARE(f.pty.received(), QByteArray("DIS"));
+        // The link read-outs keep their last values.
+        QCOMPARE(f.w<QLineEdit>("lineEdit_TX")->text(), QStringLiteral(" 7.4V"));
+        QCOMPARE(f.w<QLineEdit>("lineEdit_RSSI")->text(), QStringLiteral("-60dBm"));
+        // A port that the system does not list survives the refresh after the close.
+        QVERIFY(f.w<QComboBox>("portNameBox")->findText(f.pty.slavePath()) >= 0);
+    }
+
+    void destroyingOpenWindowSendsNothing()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        f.window.reset();
+        QTest::qWait(200);
+        QVERIFY(f.pty.received().isEmpty());
+    }
+
+    void openFailureShowsNoteAndStaysClosed()
+    {
+        WindowFixture f;
+        f.window->addPort(QStringLiteral("/nonexistent/ttyKORVA"));
+        f.button("openButton")->click();
+        QTRY_COMPARE(f.watcher.messages(),
+                     QStringList{QStringLiteral("Note|Cannot open the serial port!")});
+        QCOMPARE(f.button("openButton")->text(), QStringLiteral("OPEN"));
+        QVERIFY(f.w<QComboBox>("portNameBox")->isEnabled());
+    }
+
+    void lostDeviceReturnsToClosedState()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        ParamData.Servo2 = 1500;
+        f.pty.closeMaster();
+        QTRY_COMPARE_WITH_TIMEOUT(f.button("openButton")->text(), QStringLiteral("OPEN"), 3000);
+        QVERIFY(f.w<QComboBox>("portNameBox")->isEnabled());
+        QCOMPARE(f.w<QProgressBar>("progressBar_21")->value(), 1000);
+        QCOMPARE(ParamData.Servo2, 1000);
+        QVERIFY(f.watcher.messages().isEmpty());
+    }
+
+    void typedPortIsOpenedAndKept()
+    {
+        WindowFixture f;
+        PtyPair other;
+        auto *ports = f.w<QComboBox>("portNameBox");
+        ports->setEditText(other.slavePath());
+        f.button("openButton")->click();
+        QVERIFY(other.waitForBytes(2, 2000));
+        QCOMPARE(other.received(), QByteArray("OK"));
+        QVERIFY(f.pty.received().isEmpty());
+        f.button("openButton")->click();
+        QVERIFY(other.waitForBytes(5, 2000));
+        QVERIFY(ports->findText(other.slavePath()) >= 0);
+    }
+
+    void waitMsKeepsEventLoopRunning_data()
+    {
+        QTest::addColumn<int>("ms");
+        QTest::newRow("zero") << 0;
+        QTest::newRow("200") << 200;
+        QTest::newRow("800") << 800;
+    }
+
+    void waitMsKeepsEventLoopRunning()
+    {
+        QFETCH(int, ms);
+        bool fired = false;
+        QTimer::singleShot(0, [&fired] { fired = true; });
+        QElapsedTimer t;
+        t.start();
+        waitMs(ms);
+        QVERIFY(fired);
+        QVERIFY(t.elapsed() >= ms - 5);
+        QVERIFY(t.elapsed() < ms + 150);
+    }
+};
+
+QTEST_MAIN(TestSerialLink)
+#include "tst_seriallink.moc"
