@@ -102,9 +102,15 @@ void MainWindow::refreshPortList()
     }
 }
 
-bool MainWindow::portClosed() const { return ui->openButton->text() == QLatin1String(kClosedCaption); }
+bool MainWindow::portClosed() const
+{
+    return ui->openButton->text() == QLatin1String(kClosedCaption);
+}
 
-void MainWindow::writeToPort(const char *text) { serialPort.write(text); }
+void MainWindow::writeToPort(const char *text)
+{
+    serialPort.write(text);
+}
 
 void MainWindow::on_openButton_clicked()
 {
@@ -157,9 +163,9 @@ void MainWindow::closePort(bool sayGoodbye)
     serialPort.close();
 
     ParamStore &s = ParamData;
-    for (IntField servo : {&ParamStore::Servo1, &ParamStore::Servo2, &ParamStore::Servo3,
-                           &ParamStore::Servo4, &ParamStore::Servo5, &ParamStore::Servo6,
-                           &ParamStore::Servo7, &ParamStore::Servo8})
+    for (IntField servo :
+         {&ParamStore::Servo1, &ParamStore::Servo2, &ParamStore::Servo3, &ParamStore::Servo4,
+          &ParamStore::Servo5, &ParamStore::Servo6, &ParamStore::Servo7, &ParamStore::Servo8})
         s.*servo = kCentre;
     Servo_Display();
 
@@ -196,7 +202,10 @@ void MainWindow::serialPort_readyRead()
     writeToPort("WWW");
 }
 
-int MainWindow::byteArrayToInt(QByteArray b, int a) { return ::byteArrayToInt(b, a); }
+int MainWindow::byteArrayToInt(QByteArray b, int a)
+{
+    return ::byteArrayToInt(b, a);
+}
 
 void MainWindow::guardButton(QWidget *button)
 {
@@ -260,9 +269,15 @@ void MainWindow::on_toolButton_Reset_clicked()
     writeToPort("WWW");
 }
 
-void MainWindow::RestData() { restData(ParamData); }
+void MainWindow::RestData()
+{
+    restData(ParamData);
+}
 
-void MainWindow::RestData2() { restData2(ParamData); }
+void MainWindow::RestData2()
+{
+    restData2(ParamData);
+}
 
 namespace {
 
@@ -277,12 +292,27 @@ void sendFrame(QSerialPort &port, const FrameLayout &layout, QString &buffer)
 
 } // namespace
 
-void MainWindow::SendData1() { sendFrame(serialPort, kFrameS, SendBuf1); }
+void MainWindow::SendData1()
+{
+    sendFrame(serialPort, kFrameS, SendBuf1);
+}
 
-void MainWindow::SendData2() { sendFrame(serialPort, kFrameG, SendBuf2); }
+void MainWindow::SendData2()
+{
+    sendFrame(serialPort, kFrameG, SendBuf2);
+}
 
-void MainWindow::SendData3() { sendFrame(serialPort, kFrameH, SendBuf3); }
+void MainWindow::SendData3()
+{
+    sendFrame(serialPort, kFrameH, SendBuf3);
+}
 
-void MainWindow::Dr_DataSelet() { drDataSelet(ParamData); }
+void MainWindow::Dr_DataSelet()
+{
+    drDataSelet(ParamData);
+}
 
-void MainWindow::FalseSaveData() { falseSaveData(ParamData); }
+void MainWindow::FalseSaveData()
+{
+    falseSaveData(ParamData);
+}

@@ -72,9 +72,8 @@ void MainWindow::on_toolButton_Load_clicked()
         return;
     guardButton(ui->toolButton_Load);
 
-    fileName =
-        QFileDialog::getOpenFileName(this, QStringLiteral("Open file"), QStringLiteral("./"),
-                                     QStringLiteral("All file (*.*);;file (*.txt *.dat)"));
+    fileName = QFileDialog::getOpenFileName(this, QStringLiteral("Open file"), QStringLiteral("./"),
+                                            QStringLiteral("All file (*.*);;file (*.txt *.dat)"));
     if (!fileName.isEmpty()) {
         QFile file(fileName);
         if (isSpecialFile(fileName) || !file.open(QIODevice::ReadOnly)) {

@@ -7,9 +7,12 @@
 #include "paramstore.h"
 
 #define KORVA_SPIN(name)                                                                           \
-    void MainWindow::on_spinBox_##name##_valueChanged(int arg1) { ParamData.name = arg1; }
+    void MainWindow::on_spinBox_##name##_valueChanged(int arg1)                                    \
+    {                                                                                              \
+        ParamData.name = arg1;                                                                     \
+    }
 #define KORVA_COMBO(name)                                                                          \
-    void MainWindow::on_comboBox_##name##_currentIndexChanged(int index)                          \
+    void MainWindow::on_comboBox_##name##_currentIndexChanged(int index)                           \
     {                                                                                              \
         ParamData.name = index;                                                                    \
     }
@@ -89,14 +92,23 @@ void MainWindow::on_doubleSpinBox_Volt_valueChanged(double arg1)
 
 // The two D/R panels share the on/off and channel fields. Only the first panel's channel box
 // re-selects; the second panel's choice reaches it on the next refresh pass.
-void MainWindow::on_comboBox_DR_MIX1_currentIndexChanged(int index) { ParamData.DR_MIX = index; }
-void MainWindow::on_comboBox_DR_MIX2_currentIndexChanged(int index) { ParamData.DR_MIX = index; }
+void MainWindow::on_comboBox_DR_MIX1_currentIndexChanged(int index)
+{
+    ParamData.DR_MIX = index;
+}
+void MainWindow::on_comboBox_DR_MIX2_currentIndexChanged(int index)
+{
+    ParamData.DR_MIX = index;
+}
 void MainWindow::on_comboBox_DR_CH1_currentIndexChanged(int index)
 {
     ParamData.DR_CH = index;
     Dr_DataSelet();
 }
-void MainWindow::on_comboBox_DR_CH2_currentIndexChanged(int index) { ParamData.DR_CH = index; }
+void MainWindow::on_comboBox_DR_CH2_currentIndexChanged(int index)
+{
+    ParamData.DR_CH = index;
+}
 void MainWindow::on_comboBox_DR_POSI_currentIndexChanged(int index)
 {
     ParamData.DR_POSI = index;
@@ -104,7 +116,19 @@ void MainWindow::on_comboBox_DR_POSI_currentIndexChanged(int index)
 }
 
 // The mirror widgets write through to the selected table entry.
-void MainWindow::on_spinBox_DR_UP1_valueChanged(int arg1) { drEditUp1(ParamData, arg1); }
-void MainWindow::on_spinBox_DR_DOWN1_valueChanged(int arg1) { drEditDown1(ParamData, arg1); }
-void MainWindow::on_spinBox_DR_RATE_valueChanged(int arg1) { drEditRate(ParamData, arg1); }
-void MainWindow::on_spinBox_DR_EXP_valueChanged(int arg1) { drEditExp(ParamData, arg1); }
+void MainWindow::on_spinBox_DR_UP1_valueChanged(int arg1)
+{
+    drEditUp1(ParamData, arg1);
+}
+void MainWindow::on_spinBox_DR_DOWN1_valueChanged(int arg1)
+{
+    drEditDown1(ParamData, arg1);
+}
+void MainWindow::on_spinBox_DR_RATE_valueChanged(int arg1)
+{
+    drEditRate(ParamData, arg1);
+}
+void MainWindow::on_spinBox_DR_EXP_valueChanged(int arg1)
+{
+    drEditExp(ParamData, arg1);
+}

@@ -2,7 +2,10 @@
 
 namespace {
 
-QString d(int x) { return QString::number(x, 10); }
+QString d(int x)
+{
+    return QString::number(x, 10);
+}
 
 // tenths: value in tenths of a volt
 QString voltText(int tenths)
@@ -16,9 +19,15 @@ QString voltText(int tenths)
 
 } // namespace
 
-QString formatTxVolt(int hundredths) { return voltText(hundredths / 10); }
+QString formatTxVolt(int hundredths)
+{
+    return voltText(hundredths / 10);
+}
 
-QString formatExtVolt(int tenths) { return voltText(tenths); }
+QString formatExtVolt(int tenths)
+{
+    return voltText(tenths);
+}
 
 QString formatRssi(int rssi)
 {
@@ -32,6 +41,12 @@ QString formatRssi(int rssi)
     return QLatin1Char('-') + d((n / 10) % 10) + d(n % 10) + QLatin1String("dBm");
 }
 
-int upperBarValue(int servo) { return servo <= 999 ? 1010 - servo : 10; }
+int upperBarValue(int servo)
+{
+    return servo <= 999 ? 1010 - servo : 10;
+}
 
-int lowerBarValue(int servo) { return servo <= 1000 ? 1000 : 2000 - servo; }
+int lowerBarValue(int servo)
+{
+    return servo <= 1000 ? 1000 : 2000 - servo;
+}

@@ -24,8 +24,14 @@ struct PanelRow
     IntField field;
 };
 
-constexpr PanelRow combo(QComboBox *U::*w, IntField f = nullptr) { return {w, nullptr, f}; }
-constexpr PanelRow spin(QSpinBox *U::*w, IntField f) { return {nullptr, w, f}; }
+constexpr PanelRow combo(QComboBox *U::*w, IntField f = nullptr)
+{
+    return {w, nullptr, f};
+}
+constexpr PanelRow spin(QSpinBox *U::*w, IntField f)
+{
+    return {nullptr, w, f};
+}
 
 const PanelRow kRev[] = {
     combo(&U::comboBox_rev1, &P::rev1), combo(&U::comboBox_rev2, &P::rev2),
@@ -50,9 +56,8 @@ const PanelRow kSubTrim[] = {
     spin(&U::spinBox_sub7, &P::sub7), spin(&U::spinBox_sub8, &P::sub8),
 };
 const PanelRow kFs[] = {
-    spin(&U::spinBox_FS1, &P::FS1), spin(&U::spinBox_FS2, &P::FS2),
-    spin(&U::spinBox_FS3, &P::FS3), spin(&U::spinBox_FS4, &P::FS4),
-    spin(&U::spinBox_FS5, &P::FS5), spin(&U::spinBox_FS6, &P::FS6),
+    spin(&U::spinBox_FS1, &P::FS1), spin(&U::spinBox_FS2, &P::FS2), spin(&U::spinBox_FS3, &P::FS3),
+    spin(&U::spinBox_FS4, &P::FS4), spin(&U::spinBox_FS5, &P::FS5), spin(&U::spinBox_FS6, &P::FS6),
     spin(&U::spinBox_FS7, &P::FS7), spin(&U::spinBox_FS8, &P::FS8),
 };
 const PanelRow kDelay[] = {
@@ -62,35 +67,36 @@ const PanelRow kDelay[] = {
     spin(&U::spinBox_delay7, &P::delay7), spin(&U::spinBox_delay8, &P::delay8),
 };
 const PanelRow kAux[] = {
-    combo(&U::comboBox_AUX1), combo(&U::comboBox_AUX2),
-    combo(&U::comboBox_AUX3), combo(&U::comboBox_AUX4),
+    combo(&U::comboBox_AUX1),           combo(&U::comboBox_AUX2),
+    combo(&U::comboBox_AUX3),           combo(&U::comboBox_AUX4),
     combo(&U::comboBox_AUX5, &P::AUX5), combo(&U::comboBox_AUX6, &P::AUX6),
     combo(&U::comboBox_AUX7, &P::AUX7), combo(&U::comboBox_AUX8, &P::AUX8),
 };
 const PanelRow kDr[] = {
-    combo(&U::comboBox_DR_MIX1, &P::DR_MIX), combo(&U::comboBox_DR_CH1, &P::DR_CH),
-    combo(&U::comboBox_DR_SW1, &P::DR_SW2), spin(&U::spinBox_DR_UP1, &P::DR_UP1),
+    combo(&U::comboBox_DR_MIX1, &P::DR_MIX),  combo(&U::comboBox_DR_CH1, &P::DR_CH),
+    combo(&U::comboBox_DR_SW1, &P::DR_SW2),   spin(&U::spinBox_DR_UP1, &P::DR_UP1),
     spin(&U::spinBox_DR_DOWN1, &P::DR_DOWN1),
 };
 // doubleSpinBox_Volt comes first and is set by hand: it is the only double.
 const PanelRow kParameter[] = {
-    spin(&U::spinBox_Mode, &P::Mode), spin(&U::spinBox_Vertion, &P::Vertion),
+    spin(&U::spinBox_Mode, &P::Mode),
+    spin(&U::spinBox_Vertion, &P::Vertion),
 };
 const PanelRow kAtti[] = {
     combo(&U::comboBox_AttiM, &P::AttiM), spin(&U::spinBox_Atti1, &P::Atti1),
-    spin(&U::spinBox_Atti2, &P::Atti2), spin(&U::spinBox_Atti3, &P::Atti3),
-    spin(&U::spinBox_Atti4, &P::Atti4), spin(&U::spinBox_Atti5, &P::Atti5),
+    spin(&U::spinBox_Atti2, &P::Atti2),   spin(&U::spinBox_Atti3, &P::Atti3),
+    spin(&U::spinBox_Atti4, &P::Atti4),   spin(&U::spinBox_Atti5, &P::Atti5),
     spin(&U::spinBox_Atti6, &P::Atti6),
 };
 const PanelRow kElev[] = {
     combo(&U::comboBox_EleMix, &P::EleMix), spin(&U::spinBox_Elev01, &P::Elev01),
-    spin(&U::spinBox_Elev02, &P::Elev02), spin(&U::spinBox_Elev03, &P::Elev03),
-    spin(&U::spinBox_Elev04, &P::Elev04), spin(&U::spinBox_Elev05, &P::Elev05),
+    spin(&U::spinBox_Elev02, &P::Elev02),   spin(&U::spinBox_Elev03, &P::Elev03),
+    spin(&U::spinBox_Elev04, &P::Elev04),   spin(&U::spinBox_Elev05, &P::Elev05),
     spin(&U::spinBox_Elev06, &P::Elev06),
 };
 const PanelRow kVtail[] = {
     combo(&U::comboBox_RuMix, &P::RuMix), spin(&U::spinBox_Ru1, &P::Ru1),
-    spin(&U::spinBox_Ru2, &P::Ru2), spin(&U::spinBox_Ru3, &P::Ru3),
+    spin(&U::spinBox_Ru2, &P::Ru2),       spin(&U::spinBox_Ru3, &P::Ru3),
     spin(&U::spinBox_Ru4, &P::Ru4),
 };
 #define KORVA_PRM_ROWS(n)                                                                          \
@@ -105,8 +111,8 @@ const PanelRow kPrm[] = {KORVA_PRM_ROWS(1), KORVA_PRM_ROWS(2), KORVA_PRM_ROWS(3)
 #undef KORVA_PRM_ROWS
 const PanelRow kDrCure[] = {
     combo(&U::comboBox_DR_MIX2, &P::DR_MIX), combo(&U::comboBox_DR_CH2, &P::DR_CH),
-    combo(&U::comboBox_DR_SW2, &P::DR_SW2), combo(&U::comboBox_DR_POSI, &P::DR_POSI),
-    spin(&U::spinBox_DR_RATE, &P::DR_RATE), spin(&U::spinBox_DR_EXP, &P::DR_EXP),
+    combo(&U::comboBox_DR_SW2, &P::DR_SW2),  combo(&U::comboBox_DR_POSI, &P::DR_POSI),
+    spin(&U::spinBox_DR_RATE, &P::DR_RATE),  spin(&U::spinBox_DR_EXP, &P::DR_EXP),
 };
 const PanelRow kThCure[] = {
     combo(&U::comboBox_THCURE_MIX, &P::THCURE_MIX),
@@ -124,18 +130,19 @@ const PanelRow kThCure[] = {
 // across the panels and live as long as the program.
 constexpr int kHoverLimit = 20;
 QComboBox *U::*const kHoverBoxes[] = {
-    &U::comboBox_rev1, &U::comboBox_rev2, &U::comboBox_rev3, &U::comboBox_rev4,
-    &U::comboBox_rev5, &U::comboBox_rev6, &U::comboBox_rev7, &U::comboBox_rev8,
-    &U::comboBox_AUX1, &U::comboBox_AUX2, &U::comboBox_AUX3, &U::comboBox_AUX4,
-    &U::comboBox_AUX5, &U::comboBox_AUX6, &U::comboBox_AUX7, &U::comboBox_AUX8,
-    &U::comboBox_DR_MIX1, &U::comboBox_DR_CH1, &U::comboBox_DR_SW1, &U::comboBox_AttiM,
-    &U::comboBox_EleMix, &U::comboBox_RuMix,
-    &U::comboBox_PRM01_Mix, &U::comboBox_PRM01_Master, &U::comboBox_PRM01_Slave,
-    &U::comboBox_PRM02_Mix, &U::comboBox_PRM02_Master, &U::comboBox_PRM02_Slave,
-    &U::comboBox_PRM03_Mix, &U::comboBox_PRM03_Master, &U::comboBox_PRM03_Slave,
-    &U::comboBox_PRM04_Mix, &U::comboBox_PRM04_Master, &U::comboBox_PRM04_Slave,
-    &U::comboBox_DR_MIX2, &U::comboBox_DR_CH2, &U::comboBox_DR_SW2, &U::comboBox_DR_POSI,
-    &U::comboBox_THCURE_MIX,
+    &U::comboBox_rev1,        &U::comboBox_rev2,      &U::comboBox_rev3,
+    &U::comboBox_rev4,        &U::comboBox_rev5,      &U::comboBox_rev6,
+    &U::comboBox_rev7,        &U::comboBox_rev8,      &U::comboBox_AUX1,
+    &U::comboBox_AUX2,        &U::comboBox_AUX3,      &U::comboBox_AUX4,
+    &U::comboBox_AUX5,        &U::comboBox_AUX6,      &U::comboBox_AUX7,
+    &U::comboBox_AUX8,        &U::comboBox_DR_MIX1,   &U::comboBox_DR_CH1,
+    &U::comboBox_DR_SW1,      &U::comboBox_AttiM,     &U::comboBox_EleMix,
+    &U::comboBox_RuMix,       &U::comboBox_PRM01_Mix, &U::comboBox_PRM01_Master,
+    &U::comboBox_PRM01_Slave, &U::comboBox_PRM02_Mix, &U::comboBox_PRM02_Master,
+    &U::comboBox_PRM02_Slave, &U::comboBox_PRM03_Mix, &U::comboBox_PRM03_Master,
+    &U::comboBox_PRM03_Slave, &U::comboBox_PRM04_Mix, &U::comboBox_PRM04_Master,
+    &U::comboBox_PRM04_Slave, &U::comboBox_DR_MIX2,   &U::comboBox_DR_CH2,
+    &U::comboBox_DR_SW2,      &U::comboBox_DR_POSI,   &U::comboBox_THCURE_MIX,
 };
 constexpr int kHoverBoxCount = int(sizeof(kHoverBoxes) / sizeof(kHoverBoxes[0]));
 static_assert(kHoverBoxCount == kHoverCounterCount, "one hover counter per combo box");
@@ -172,8 +179,7 @@ void hoverStep(QComboBox *box, int &count)
     }
 }
 
-template<std::size_t N>
-void showPanel(Ui::MainWindow *ui, const PanelRow (&rows)[N])
+template<std::size_t N> void showPanel(Ui::MainWindow *ui, const PanelRow (&rows)[N])
 {
     for (const PanelRow &row : rows) {
         const int value = row.field ? ParamData.*row.field : 0;
@@ -194,13 +200,34 @@ void showPanel(Ui::MainWindow *ui, const PanelRow (&rows)[N])
 
 } // namespace
 
-void MainWindow::Rev_Display() { showPanel(ui, kRev); }
-void MainWindow::EPA_Display() { showPanel(ui, kEpa); }
-void MainWindow::SubTrim_Display() { showPanel(ui, kSubTrim); }
-void MainWindow::FS_Display() { showPanel(ui, kFs); }
-void MainWindow::Delay_Display() { showPanel(ui, kDelay); }
-void MainWindow::Aux_Display() { showPanel(ui, kAux); }
-void MainWindow::DR_Display() { showPanel(ui, kDr); }
+void MainWindow::Rev_Display()
+{
+    showPanel(ui, kRev);
+}
+void MainWindow::EPA_Display()
+{
+    showPanel(ui, kEpa);
+}
+void MainWindow::SubTrim_Display()
+{
+    showPanel(ui, kSubTrim);
+}
+void MainWindow::FS_Display()
+{
+    showPanel(ui, kFs);
+}
+void MainWindow::Delay_Display()
+{
+    showPanel(ui, kDelay);
+}
+void MainWindow::Aux_Display()
+{
+    showPanel(ui, kAux);
+}
+void MainWindow::DR_Display()
+{
+    showPanel(ui, kDr);
+}
 
 void MainWindow::Parameter_Display()
 {
@@ -208,12 +235,30 @@ void MainWindow::Parameter_Display()
     showPanel(ui, kParameter);
 }
 
-void MainWindow::Atti_Display() { showPanel(ui, kAtti); }
-void MainWindow::Elev_Display() { showPanel(ui, kElev); }
-void MainWindow::Vtype_Display() { showPanel(ui, kVtail); }
-void MainWindow::Prm_Display() { showPanel(ui, kPrm); }
-void MainWindow::DRCure_Display() { showPanel(ui, kDrCure); }
-void MainWindow::THcure_Display() { showPanel(ui, kThCure); }
+void MainWindow::Atti_Display()
+{
+    showPanel(ui, kAtti);
+}
+void MainWindow::Elev_Display()
+{
+    showPanel(ui, kElev);
+}
+void MainWindow::Vtype_Display()
+{
+    showPanel(ui, kVtail);
+}
+void MainWindow::Prm_Display()
+{
+    showPanel(ui, kPrm);
+}
+void MainWindow::DRCure_Display()
+{
+    showPanel(ui, kDrCure);
+}
+void MainWindow::THcure_Display()
+{
+    showPanel(ui, kThCure);
+}
 
 void MainWindow::ui_Display()
 {

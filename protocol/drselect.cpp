@@ -30,7 +30,10 @@ const DrChannel *selectedChannel(const ParamStore &store)
     return &kDrChannels[store.DR_CH];
 }
 
-bool upSelected(const ParamStore &store) { return store.DR_POSI == 0; }
+bool upSelected(const ParamStore &store)
+{
+    return store.DR_POSI == 0;
+}
 
 } // namespace
 

@@ -6,10 +6,22 @@
 
 namespace {
 
-constexpr FrameSlot dec(IntField m) { return {m, SlotEncoding::Dec, 0, nullptr}; }
-constexpr FrameSlot hex(IntField m, int k) { return {m, SlotEncoding::Hex, k, nullptr}; }
-constexpr FrameSlot digits3(IntField m) { return {m, SlotEncoding::Digits3, 0, nullptr}; }
-constexpr FrameSlot fixed(const char *text) { return {nullptr, SlotEncoding::Fixed, 0, text}; }
+constexpr FrameSlot dec(IntField m)
+{
+    return {m, SlotEncoding::Dec, 0, nullptr};
+}
+constexpr FrameSlot hex(IntField m, int k)
+{
+    return {m, SlotEncoding::Hex, k, nullptr};
+}
+constexpr FrameSlot digits3(IntField m)
+{
+    return {m, SlotEncoding::Digits3, 0, nullptr};
+}
+constexpr FrameSlot fixed(const char *text)
+{
+    return {nullptr, SlotEncoding::Fixed, 0, text};
+}
 
 // Offsets that move each field's range into 16..255, so two hex digits always suffice.
 constexpr int kUnsigned = 16; // ranges starting at 0
@@ -19,66 +31,142 @@ constexpr int kTrim = 120;    // sub-trims, elevon rates, Spare2
 using P = ParamStore;
 
 const FrameSlot kSlotsS[] = {
-    dec(&P::rev1), dec(&P::rev2), dec(&P::rev3), dec(&P::rev4),
-    dec(&P::rev5), dec(&P::rev6), dec(&P::rev7), dec(&P::rev8),
-    hex(&P::sub1, kTrim), hex(&P::sub2, kTrim), hex(&P::sub3, kTrim), hex(&P::sub4, kTrim),
-    hex(&P::sub5, kTrim), hex(&P::sub6, kTrim), hex(&P::sub7, kTrim), hex(&P::sub8, kTrim),
-    hex(&P::Lepa1, kUnsigned), hex(&P::Lepa2, kUnsigned), hex(&P::Lepa3, kUnsigned),
-    hex(&P::Lepa4, kUnsigned), hex(&P::Lepa5, kUnsigned), hex(&P::Lepa6, kUnsigned),
-    hex(&P::Lepa7, kUnsigned), hex(&P::Lepa8, kUnsigned),
-    hex(&P::Repa1, kUnsigned), hex(&P::Repa2, kUnsigned), hex(&P::Repa3, kUnsigned),
-    hex(&P::Repa4, kUnsigned), hex(&P::Repa5, kUnsigned), hex(&P::Repa6, kUnsigned),
-    hex(&P::Repa7, kUnsigned), hex(&P::Repa8, kUnsigned),
-    hex(&P::FS1, kUnsigned), hex(&P::FS2, kUnsigned), hex(&P::FS3, kUnsigned),
-    hex(&P::FS4, kUnsigned), hex(&P::FS5, kUnsigned), hex(&P::FS6, kUnsigned),
-    hex(&P::FS7, kUnsigned), hex(&P::FS8, kUnsigned),
-    dec(&P::AUX5), dec(&P::AUX6), dec(&P::AUX7), dec(&P::AUX8),
+    dec(&P::rev1),
+    dec(&P::rev2),
+    dec(&P::rev3),
+    dec(&P::rev4),
+    dec(&P::rev5),
+    dec(&P::rev6),
+    dec(&P::rev7),
+    dec(&P::rev8),
+    hex(&P::sub1, kTrim),
+    hex(&P::sub2, kTrim),
+    hex(&P::sub3, kTrim),
+    hex(&P::sub4, kTrim),
+    hex(&P::sub5, kTrim),
+    hex(&P::sub6, kTrim),
+    hex(&P::sub7, kTrim),
+    hex(&P::sub8, kTrim),
+    hex(&P::Lepa1, kUnsigned),
+    hex(&P::Lepa2, kUnsigned),
+    hex(&P::Lepa3, kUnsigned),
+    hex(&P::Lepa4, kUnsigned),
+    hex(&P::Lepa5, kUnsigned),
+    hex(&P::Lepa6, kUnsigned),
+    hex(&P::Lepa7, kUnsigned),
+    hex(&P::Lepa8, kUnsigned),
+    hex(&P::Repa1, kUnsigned),
+    hex(&P::Repa2, kUnsigned),
+    hex(&P::Repa3, kUnsigned),
+    hex(&P::Repa4, kUnsigned),
+    hex(&P::Repa5, kUnsigned),
+    hex(&P::Repa6, kUnsigned),
+    hex(&P::Repa7, kUnsigned),
+    hex(&P::Repa8, kUnsigned),
+    hex(&P::FS1, kUnsigned),
+    hex(&P::FS2, kUnsigned),
+    hex(&P::FS3, kUnsigned),
+    hex(&P::FS4, kUnsigned),
+    hex(&P::FS5, kUnsigned),
+    hex(&P::FS6, kUnsigned),
+    hex(&P::FS7, kUnsigned),
+    hex(&P::FS8, kUnsigned),
+    dec(&P::AUX5),
+    dec(&P::AUX6),
+    dec(&P::AUX7),
+    dec(&P::AUX8),
     hex(&P::Volt_x10, kUnsigned),
     dec(&P::Mode),
 };
 
 const FrameSlot kSlotsG[] = {
     dec(&P::AttiM),
-    hex(&P::Atti1, kUnsigned), hex(&P::Atti2, kUnsigned), hex(&P::Atti3, kUnsigned),
-    hex(&P::Atti4, kUnsigned), hex(&P::Atti5, kUnsigned), hex(&P::Atti6, kUnsigned),
+    hex(&P::Atti1, kUnsigned),
+    hex(&P::Atti2, kUnsigned),
+    hex(&P::Atti3, kUnsigned),
+    hex(&P::Atti4, kUnsigned),
+    hex(&P::Atti5, kUnsigned),
+    hex(&P::Atti6, kUnsigned),
     dec(&P::EleMix),
     // The elevon rates travel interleaved.
-    hex(&P::Elev01, kTrim), hex(&P::Elev05, kTrim), hex(&P::Elev02, kTrim),
-    hex(&P::Elev06, kTrim), hex(&P::Elev03, kTrim), hex(&P::Elev04, kTrim),
+    hex(&P::Elev01, kTrim),
+    hex(&P::Elev05, kTrim),
+    hex(&P::Elev02, kTrim),
+    hex(&P::Elev06, kTrim),
+    hex(&P::Elev03, kTrim),
+    hex(&P::Elev04, kTrim),
     dec(&P::RuMix),
-    hex(&P::Ru1, kMix), hex(&P::Ru2, kMix), hex(&P::Ru3, kMix), hex(&P::Ru4, kMix),
+    hex(&P::Ru1, kMix),
+    hex(&P::Ru2, kMix),
+    hex(&P::Ru3, kMix),
+    hex(&P::Ru4, kMix),
     fixed("6"),
-    hex(&P::delay1, kUnsigned), hex(&P::delay2, kUnsigned), hex(&P::delay3, kUnsigned),
-    hex(&P::delay4, kUnsigned), hex(&P::delay5, kUnsigned), hex(&P::delay6, kUnsigned),
-    hex(&P::delay7, kUnsigned), hex(&P::delay8, kUnsigned),
-    dec(&P::DR_MIX), dec(&P::DR_CH),
-    hex(&P::DR_UP1, kUnsigned), hex(&P::DR_DOWN1, kUnsigned),
+    hex(&P::delay1, kUnsigned),
+    hex(&P::delay2, kUnsigned),
+    hex(&P::delay3, kUnsigned),
+    hex(&P::delay4, kUnsigned),
+    hex(&P::delay5, kUnsigned),
+    hex(&P::delay6, kUnsigned),
+    hex(&P::delay7, kUnsigned),
+    hex(&P::delay8, kUnsigned),
+    dec(&P::DR_MIX),
+    dec(&P::DR_CH),
+    hex(&P::DR_UP1, kUnsigned),
+    hex(&P::DR_DOWN1, kUnsigned),
     // The first two mixes travel interleaved as well.
-    hex(&P::PRM01_Data2, kMix), hex(&P::PRM02_Data2, kMix), hex(&P::PRM01_Data3, kMix),
-    hex(&P::PRM02_Data3, kMix), hex(&P::PRM01_Data1, kMix), hex(&P::PRM02_Data1, kMix),
-    dec(&P::PRM01_Master), dec(&P::PRM02_Master), dec(&P::PRM01_Slave),
-    dec(&P::PRM02_Slave), dec(&P::PRM01_Mix), dec(&P::PRM02_Mix),
+    hex(&P::PRM01_Data2, kMix),
+    hex(&P::PRM02_Data2, kMix),
+    hex(&P::PRM01_Data3, kMix),
+    hex(&P::PRM02_Data3, kMix),
+    hex(&P::PRM01_Data1, kMix),
+    hex(&P::PRM02_Data1, kMix),
+    dec(&P::PRM01_Master),
+    dec(&P::PRM02_Master),
+    dec(&P::PRM01_Slave),
+    dec(&P::PRM02_Slave),
+    dec(&P::PRM01_Mix),
+    dec(&P::PRM02_Mix),
 };
 
 const FrameSlot kSlotsH[] = {
-    hex(&P::DR_UP_CH1, kUnsigned), hex(&P::DR_UP_CH2, kUnsigned),
-    hex(&P::DR_UP_CH3, kUnsigned), hex(&P::DR_UP_CH4, kUnsigned),
-    hex(&P::DR_DOWN_CH1, kUnsigned), hex(&P::DR_DOWN_CH2, kUnsigned),
-    hex(&P::DR_DOWN_CH3, kUnsigned), hex(&P::DR_DOWN_CH4, kUnsigned),
-    dec(&P::PRM03_Mix), dec(&P::PRM03_Master), dec(&P::PRM03_Slave),
-    hex(&P::PRM03_Data1, kMix), hex(&P::PRM03_Data2, kMix), hex(&P::PRM03_Data3, kMix),
-    dec(&P::PRM04_Mix), dec(&P::PRM04_Master), dec(&P::PRM04_Slave),
-    hex(&P::PRM04_Data1, kMix), hex(&P::PRM04_Data2, kMix), hex(&P::PRM04_Data3, kMix),
-    dec(&P::THCURE_MIX), dec(&P::THCURE_Spare),
-    hex(&P::THCURE_Data01, kUnsigned), hex(&P::THCURE_Data02, kUnsigned),
-    hex(&P::THCURE_Data03, kUnsigned), hex(&P::THCURE_Data04, kUnsigned),
-    hex(&P::THCURE_Data05, kUnsigned), hex(&P::THCURE_Data06, kUnsigned),
+    hex(&P::DR_UP_CH1, kUnsigned),
+    hex(&P::DR_UP_CH2, kUnsigned),
+    hex(&P::DR_UP_CH3, kUnsigned),
+    hex(&P::DR_UP_CH4, kUnsigned),
+    hex(&P::DR_DOWN_CH1, kUnsigned),
+    hex(&P::DR_DOWN_CH2, kUnsigned),
+    hex(&P::DR_DOWN_CH3, kUnsigned),
+    hex(&P::DR_DOWN_CH4, kUnsigned),
+    dec(&P::PRM03_Mix),
+    dec(&P::PRM03_Master),
+    dec(&P::PRM03_Slave),
+    hex(&P::PRM03_Data1, kMix),
+    hex(&P::PRM03_Data2, kMix),
+    hex(&P::PRM03_Data3, kMix),
+    dec(&P::PRM04_Mix),
+    dec(&P::PRM04_Master),
+    dec(&P::PRM04_Slave),
+    hex(&P::PRM04_Data1, kMix),
+    hex(&P::PRM04_Data2, kMix),
+    hex(&P::PRM04_Data3, kMix),
+    dec(&P::THCURE_MIX),
+    dec(&P::THCURE_Spare),
+    hex(&P::THCURE_Data01, kUnsigned),
+    hex(&P::THCURE_Data02, kUnsigned),
+    hex(&P::THCURE_Data03, kUnsigned),
+    hex(&P::THCURE_Data04, kUnsigned),
+    hex(&P::THCURE_Data05, kUnsigned),
+    hex(&P::THCURE_Data06, kUnsigned),
     hex(&P::THCURE_Data07, kUnsigned),
     dec(&P::DR_POSI),
-    hex(&P::DR_EXPUP_CH1, kMix), hex(&P::DR_EXPUP_CH2, kMix), hex(&P::DR_EXPUP_CH3, kMix),
+    hex(&P::DR_EXPUP_CH1, kMix),
+    hex(&P::DR_EXPUP_CH2, kMix),
+    hex(&P::DR_EXPUP_CH3, kMix),
     hex(&P::DR_EXPUP_CH4, kMix),
-    hex(&P::DR_EXPDOWN_CH1, kMix), hex(&P::DR_EXPDOWN_CH2, kMix),
-    hex(&P::DR_EXPDOWN_CH3, kMix), hex(&P::DR_EXPDOWN_CH4, kMix),
+    hex(&P::DR_EXPDOWN_CH1, kMix),
+    hex(&P::DR_EXPDOWN_CH2, kMix),
+    hex(&P::DR_EXPDOWN_CH3, kMix),
+    hex(&P::DR_EXPDOWN_CH4, kMix),
     digits3(&P::Spare1_x10),
     hex(&P::Spare2, kTrim),
     dec(&P::DR_SW2),
@@ -94,17 +182,29 @@ int readHex(const QString &text, int at, int width)
 } // namespace
 
 const FrameLayout kFrameS = {
-    'S', 'Y', 80,
+    'S',
+    'Y',
+    80,
     "S00100000787878787878787870707070707070707070707070707070424210424242424213027E2Y",
-    0, kSlotsS, int(std::size(kSlotsS))};
+    0,
+    kSlotsS,
+    int(std::size(kSlotsS))};
 const FrameLayout kFrameG = {
-    'G', 'Z', 77,
+    'G',
+    'Z',
+    77,
     "G41E2D3C4855680DCDCDCDCDC1409632A696674747474747474740074746474647464640135006D2Z",
-    kFrameLength, kSlotsG, int(std::size(kSlotsG))};
+    kFrameLength,
+    kSlotsG,
+    int(std::size(kSlotsG))};
 const FrameLayout kFrameH = {
-    'H', 'X', 74,
+    'H',
+    'X',
+    74,
     "H0000000000000000000000000000000000000000000000000000000000000000000000000000000X",
-    2 * kFrameLength, kSlotsH, int(std::size(kSlotsH))};
+    2 * kFrameLength,
+    kSlotsH,
+    int(std::size(kSlotsH))};
 
 int slotWidth(const FrameSlot &slot)
 {
@@ -169,8 +269,8 @@ void parseFrameFields(const FrameLayout &layout, const QString &text, int at, Pa
             store.*slot.member = readHex(text, pos, 2) - slot.k;
             break;
         case SlotEncoding::Digits3:
-            store.*slot.member =
-                readHex(text, pos, 1) * 100 + readHex(text, pos + 1, 1) * 10 + readHex(text, pos + 2, 1);
+            store.*slot.member = readHex(text, pos, 1) * 100 + readHex(text, pos + 1, 1) * 10 +
+                                 readHex(text, pos + 2, 1);
             break;
         case SlotEncoding::Fixed:
             break;

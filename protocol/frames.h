@@ -27,9 +27,9 @@ struct FrameLayout
 {
     char letter;
     char endLetter;
-    int builtLength;       // characters replaced by a build; the rest is the tail
-    const char *tmpl;      // the buffer's start content, 81 characters
-    int fileOffset;        // where the frame starts in a parameter file
+    int builtLength;  // characters replaced by a build; the rest is the tail
+    const char *tmpl; // the buffer's start content, 81 characters
+    int fileOffset;   // where the frame starts in a parameter file
     const FrameSlot *fields;
     int slotCount;
 };

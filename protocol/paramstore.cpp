@@ -16,9 +16,18 @@ const IntFieldInfo kIntFields[] = {
 
 } // namespace
 
-const IntFieldInfo *intFieldsBegin() { return std::begin(kIntFields); }
-const IntFieldInfo *intFieldsEnd() { return std::end(kIntFields); }
-int intFieldCount() { return int(std::size(kIntFields)); }
+const IntFieldInfo *intFieldsBegin()
+{
+    return std::begin(kIntFields);
+}
+const IntFieldInfo *intFieldsEnd()
+{
+    return std::end(kIntFields);
+}
+int intFieldCount()
+{
+    return int(std::size(kIntFields));
+}
 
 const IntFieldInfo *findIntField(const char *name)
 {

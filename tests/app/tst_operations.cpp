@@ -16,7 +16,10 @@ const QByteArray kFactoryG =
 const QByteArray kFactoryH =
     "H7474747474747474003747474015747474001020314253647407474747474747474110140000000X";
 
-QByteArray hexBytes(const char *hex) { return QByteArray::fromHex(hex); }
+QByteArray hexBytes(const char *hex)
+{
+    return QByteArray::fromHex(hex);
+}
 
 } // namespace
 
@@ -81,7 +84,8 @@ private slots:
         QVERIFY(!enabledDuringGuard);
         QCOMPARE(f.pty.received(), QByteArray("RR"));
         const qint64 rrAt = f.pty.timeOfByte(0);
-        QVERIFY2(rrAt - clickAt >= 190 && rrAt - clickAt < 450, qPrintable(QString::number(rrAt - clickAt)));
+        QVERIFY2(rrAt - clickAt >= 190 && rrAt - clickAt < 450,
+                 qPrintable(QString::number(rrAt - clickAt)));
         QVERIFY(f.button("toolButton_Read")->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(returned, 2000);
         QVERIFY(returnedAt - clickAt >= 690);
@@ -124,8 +128,8 @@ private slots:
         QCOMPARE(wire.mid(81, 81), kFactoryG);
         QCOMPARE(wire.mid(162, 81), kFactoryH);
         QCOMPARE(wire.mid(243), QByteArray("WWW"));
-        const qint64 s = f.pty.timeOfByte(0), g = f.pty.timeOfByte(81),
-                     h = f.pty.timeOfByte(162), www = f.pty.timeOfByte(243);
+        const qint64 s = f.pty.timeOfByte(0), g = f.pty.timeOfByte(81), h = f.pty.timeOfByte(162),
+                     www = f.pty.timeOfByte(243);
         QVERIFY2(s - clickAt >= 190, qPrintable(QString::number(s - clickAt)));
         QVERIFY2(g - s >= 790 && g - s < 1100, qPrintable(QString::number(g - s)));
         QVERIFY2(h - g >= 790 && h - g < 1100, qPrintable(QString::number(h - g)));
@@ -189,7 +193,8 @@ private slots:
         QTest::newRow("garbage") << hexBytes("0102030405");
         QTest::newRow("two frames in one")
             << hexBytes("FE1803E803E803E803E803E803E803E803E804D2FE00557864827878787878FE");
-        QTest::newRow("parameter without end marker") << hexBytes("FE00557864827878787878" "00");
+        QTest::newRow("parameter without end marker") << hexBytes("FE00557864827878787878"
+                                                                  "00");
     }
 
     void everyChunkIsAnsweredWithWww()
@@ -207,7 +212,16 @@ private slots:
     {
         WindowFixture f;
         QVERIFY(f.open());
-        f.pty.send(hexBytes("FE18" "0000" "03E7" "03E9" "07D0" "03E8" "03E8" "03E8" "0001" "04D2"));
+        f.pty.send(hexBytes("FE18"
+                            "0000"
+                            "03E7"
+                            "03E9"
+                            "07D0"
+                            "03E8"
+                            "03E8"
+                            "03E8"
+                            "0001"
+                            "04D2"));
         QTRY_COMPARE_WITH_TIMEOUT(f.w<QLineEdit>("lineEdit_8")->text(), QStringLiteral("1"), 2000);
         QCOMPARE(f.w<QLineEdit>("lineEdit")->text(), QStringLiteral("0"));
         QCOMPARE(ParamData.TX_Volt, 1234);

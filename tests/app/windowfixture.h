@@ -26,8 +26,7 @@ struct WindowFixture
         window->show();
     }
 
-    template<typename T = QWidget>
-    T *w(const char *name) const
+    template<typename T = QWidget> T *w(const char *name) const
     {
         return window->findChild<T *>(QLatin1String(name));
     }

@@ -1,0 +1,224 @@
+// The panel refresh: the store reaches every widget within one pass, values a widget cannot
+// show come back bounded, the D/R panels follow each other, and the long-hover look.
+#include "../app/windowfixture.h"
+
+#include "hover.h"
+
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QSpinBox>
+
+namespace {
+
+QTimer *refreshTimer(MainWindow *w)
+{
+    return w->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+void pass(MainWindow *w)
+{
+    QMetaObject::invokeMethod(w, "ui_Display");
+}
+
+QString resourceText(const char *path)
+{
+    QFile f(QString::fromLatin1(path));
+    f.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(f.readAll());
+}
+
+} // namespace
+
+class TestRefresh : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { initTestResources(); }
+
+    void init()
+    {
+        ParamData = ParamStore{};
+        std::fill(std::begin(HoverCount), std::end(HoverCount), 0);
+    }
+
+    void panelsShowStartValuesWithinOnePass_data()
+    {
+        QTest::addColumn<QString>("widget");
+        QTest::addColumn<int>("formValue");
+        QTest::addColumn<int>("storeValue");
+        // Where the form's initial value differs from the store's start value.
+        QTest::newRow("Mode") << "spinBox_Mode" << 2 << 1;
+        QTest::newRow("DR_EXP") << "spinBox_DR_EXP" << 100 << 0;
+        QTest::newRow("PRM01_Data1") << "spinBox_PRM01_Data1" << 100 << 0;
+        QTest::newRow("PRM04_Data3") << "spinBox_PRM04_Data3" << 100 << 0;
+        QTest::newRow("Lepa1 unchanged") << "spinBox_Lepa1" << 96 << 96;
+    }
+
+    void panelsShowStartValuesWithinOnePass()
+    {
+        QFETCH(QString, widget);
+        QFETCH(int, formValue);
+        QFETCH(int, storeValue);
+        MainWindow window;
+        auto *spin = window.findChild<QSpinBox *>(widget);
+        QCOMPARE(spin->value(), formValue);
+        QTest::qWait(150);
+        QCOMPARE(spin->value(), storeValue);
+    }
+
+    void everyWidgetFollowsTheStore()
+    {
+        MainWindow window;
+        QTest::qWait(150);
+        // Every field whose widget can show it: set a new value, one pass later it shows.
+        int checked = 0;
+        for (auto f = intFieldsBegin(); f != intFieldsEnd(); ++f) {
+            const QString name = QString::fromLatin1(f->name);
+            if (auto *spin = window.findChild<QSpinBox *>(QStringLiteral("spinBox_") + name)) {
+                const int v = spin->maximum() - 1 == ParamData.*f->member ? spin->maximum()
+                                                                          : spin->maximum() - 1;
+                ParamData.*f->member = v;
+                pass(&window);
+                QCOMPARE(spin->value(), ParamData.*f->member);
+                ++checked;
+            } else if (auto *combo =
+                           window.findChild<QComboBox *>(QStringLiteral("comboBox_") + name)) {
+                const int v = combo->currentIndex() == 0 ? combo->count() - 1 : 0;
+                ParamData.*f->member = v;
+                pass(&window);
+                QVERIFY2(combo->currentIndex() == v, f->name);
+                ++checked;
+            }
+        }
+        QVERIFY(checked > 100);
+        ParamData.Volt = 4.2;
+        pass(&window);
+        QCOMPARE(window.findChild<QDoubleSpinBox *>(QStringLiteral("doubleSpinBox_Volt"))->value(),
+                 4.2);
+    }
+
+    void auxOneToFourStayOnTheirOnlyItem()
+    {
+        MainWindow window;
+        auto *aux2 = window.findChild<QComboBox *>(QStringLiteral("comboBox_AUX2"));
+        aux2->setCurrentIndex(-1);
+        pass(&window);
+        QCOMPARE(aux2->currentText(), QStringLiteral("NC"));
+    }
+
+    void valuesWidgetsCannotShowAreWrittenBackBounded_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("writtenBack");
+        QTest::newRow("Lepa1 150") << "Lepa1" << 150 << 120;
+        QTest::newRow("sub2 -300") << "sub2" << -300 << -100;
+        QTest::newRow("Mode 9") << "Mode" << 9 << 4;
+        QTest::newRow("Vertion 5000") << "Vertion" << 5000 << 1000;
+        QTest::newRow("rev1 3") << "rev1" << 3 << -1;
+        QTest::newRow("PRM01_Master 10") << "PRM01_Master" << 10 << -1;
+    }
+
+    void valuesWidgetsCannotShowAreWrittenBackBounded()
+    {
+        QFETCH(QString, field);
+        QFETCH(int, stored);
+        QFETCH(int, writtenBack);
+        MainWindow window;
+        QTest::qWait(150);
+        qint32 &value = ParamData.*findIntField(qPrintable(field))->member;
+        value = stored;
+        pass(&window);
+        QCOMPARE(value, writtenBack);
+    }
+
+    void unchangedWidgetKeepsOutOfRangeStoreValue()
+    {
+        MainWindow window;
+        QTest::qWait(150);
+        ParamData.Lepa1 = 150;
+        pass(&window); // shows 120 and writes it back
+        ParamData.Lepa1 = 130;
+        pass(&window); // still shows 120: nothing changes, nothing is written
+        QCOMPARE(ParamData.Lepa1, 130);
+    }
+
+    void secondDrPanelChannelReachesTheFirstInOnePass()
+    {
+        MainWindow window;
+        refreshTimer(&window)->stop();
+        pass(&window);
+        ParamData.DR_UP_CH3 = 70;
+        ParamData.DR_DOWN_CH3 = 45;
+        ParamData.DR_EXPUP_CH3 = -20;
+        window.findChild<QComboBox *>(QStringLiteral("comboBox_DR_CH2"))->setCurrentIndex(2);
+        QCOMPARE(ParamData.DR_CH, 2);
+        QCOMPARE(ParamData.DR_RATE, 100); // still the old channel until the next pass
+        pass(&window);
+        QCOMPARE(ParamData.DR_RATE, 70);
+        QCOMPARE(window.findChild<QComboBox *>(QStringLiteral("comboBox_DR_CH1"))->currentText(),
+                 QStringLiteral("CH3"));
+        QCOMPARE(window.findChild<QSpinBox *>(QStringLiteral("spinBox_DR_RATE"))->value(), 70);
+        QCOMPARE(window.findChild<QSpinBox *>(QStringLiteral("spinBox_DR_EXP"))->value(), -20);
+        QCOMPARE(window.findChild<QSpinBox *>(QStringLiteral("spinBox_DR_DOWN1"))->value(), 45);
+    }
+
+    void hoverLookGivesWayAfterTwentyPasses()
+    {
+        MainWindow window;
+        refreshTimer(&window)->stop();
+        auto *box = window.findChild<QComboBox *>(QStringLiteral("comboBox_rev1"));
+        const QString formStyle = box->styleSheet();
+        box->setAttribute(Qt::WA_UnderMouse, true);
+        for (int i = 0; i < 15; ++i)
+            pass(&window);
+        QCOMPARE(HoverCount[0], 15);
+        box->setAttribute(Qt::WA_UnderMouse, false);
+        pass(&window);
+        QCOMPARE(HoverCount[0], 15); // short hovers add up
+        box->setAttribute(Qt::WA_UnderMouse, true);
+        for (int i = 0; i < 4; ++i)
+            pass(&window);
+        QCOMPARE(box->styleSheet(), formStyle);
+        pass(&window); // the 5th pass after coming back
+        QCOMPARE(HoverCount[0], 20);
+        QCOMPARE(box->styleSheet(), resourceText(":/comboBox_REV.qss"));
+        box->setAttribute(Qt::WA_UnderMouse, false);
+        pass(&window);
+        QCOMPARE(HoverCount[0], 0);
+        QCOMPARE(box->styleSheet(), resourceText(":/comboBox.qss"));
+    }
+
+    void nineteenPassesChangeNothing()
+    {
+        MainWindow window;
+        refreshTimer(&window)->stop();
+        auto *box = window.findChild<QComboBox *>(QStringLiteral("comboBox_THCURE_MIX"));
+        const QString formStyle = box->styleSheet();
+        box->setAttribute(Qt::WA_UnderMouse, true);
+        for (int i = 0; i < 19; ++i)
+            pass(&window);
+        box->setAttribute(Qt::WA_UnderMouse, false);
+        pass(&window);
+        QCOMPARE(HoverCount[kHoverCounterCount - 1], 19);
+        QCOMPARE(box->styleSheet(), formStyle);
+    }
+
+    void spinBoxesTakeNoPartInHover()
+    {
+        MainWindow window;
+        refreshTimer(&window)->stop();
+        auto *spin = window.findChild<QSpinBox *>(QStringLiteral("spinBox_sub1"));
+        const QString style = spin->styleSheet();
+        spin->setAttribute(Qt::WA_UnderMouse, true);
+        for (int i = 0; i < 25; ++i)
+            pass(&window);
+        QCOMPARE(spin->styleSheet(), style);
+        for (int count : HoverCount)
+            QCOMPARE(count, 0);
+    }
+};
+
+QTEST_MAIN(TestRefresh)
+#include "tst_refresh.moc"
