@@ -236,8 +236,8 @@ CHANNELS = numbered("CH", 8)
 AUX_SOURCES = ["SwA", "SwB", "VrA", "VrB", "NULL"]
 MIX_MODES = ["INH", "OFF", "ON"]
 
-# Weight 9 is what the transmitter's own tool used for these titles; the style sheet's bold
-# font is what actually shows, the widget font only matters for sizing.
+# Some boxes carry a light widget font (weight 9) as well; the bold font of their style sheet is
+# what draws the title.
 BASIC_FONT_PT = 11
 
 
@@ -413,7 +413,7 @@ MONITOR = [
      for n in range(2, 9)]
 MONITOR_PITCH = 135
 
-# Top bar: (class, name, text, geometry, role, icon)
+# Top bar action buttons: (name, text, icon, geometry, style role)
 ACTION_BUTTONS = [
     ("toolButton_Read", "READ", "Receive.png", (20, 5, 110, 90), "action"),
     ("toolButton_Load", "LOAD", "open.png", (140, 5, 110, 90), "action"),
