@@ -232,11 +232,14 @@ QString buildFrameText(const FrameLayout &layout, const ParamStore &store)
         case SlotEncoding::Dec:
             text += QString::number(std::clamp(store.*slot.member, 0, 9));
             break;
-        case SlotEncoding::Hex:
+        case SlotEncoding::Hex: {
             // Clamp to what two hex digits can carry; a shorter or longer field would shift
-            // every later field and the tail.
-            text += QString::number(std::clamp(store.*slot.member + slot.k, 16, 255), 16).toUpper();
+            // every later field and the tail. Summed in 64 bits: a stray value near the int
+            // limit must clamp, not wrap around.
+            const qint64 sum = qint64(store.*slot.member) + slot.k;
+            text += QString::number(std::clamp<qint64>(sum, 16, 255), 16).toUpper();
             break;
+        }
         case SlotEncoding::Digits3: {
             const int v = std::clamp(store.*slot.member, 0, 999);
             text += QString::number(v / 100 % 10) + QString::number(v / 10 % 10) +
