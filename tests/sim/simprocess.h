@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// A korva-sim process started for one test, with its pseudo-terminal path.
+class SimProcess
+{
+public:
+    ~SimProcess();
+
+    // Starts the program and reads the slave path from its first line of output.
+    bool start(const QStringList &arguments = {}, int timeoutMs = 5000);
+    QString slavePath() const { return m_slavePath; }
+    QProcess &process() { return m_process; }
+
+    // Sends the signal and waits for the exit. False when it did not exit in time.
+    bool terminate(int signal, int timeoutMs = 5000);
+
+private:
+    QProcess m_process;
+    QString m_slavePath;
+};
+
+// The program's end of the serial line, opened raw on the simulator's slave path. Every
+// byte the simulator writes is collected with the time it arrived.
+class SimLink
+{
+public:
+    struct Chunk
+    {
+        qint64 atMs;
+        QByteArray bytes;
+    };
+
+    SimLink() { m_clock.start(); }
+    ~SimLink();
+
+    bool open(const QString &path);
+    void close();
+    int fd() const { return m_fd; }
+
+    void send(const QByteArray &bytes);
+    // Sends the pieces as separate writes, `gapMs` apart.
+    void sendPieces(const QVector<QByteArray> &pieces, int gapMs);
+
+    // Keeps reading for this long.
+    void collect(int ms);
+    // Reads until at least n bytes have arrived since the last clear, or the time is up.
+    bool collectUntil(int n, int timeoutMs);
+
+    QByteArray received() const;
+    const QVector<Chunk> &chunks() const { return m_chunks; }
+    void clear() { m_chunks.clear(); }
+
+private:
+    void drain();
+
+    int m_fd = -1;
+    QElapsedTimer m_clock;
+    QVector<Chunk> m_chunks;
+};
+
+// Cuts a stream written without faults into its frames, by their markers and lengths.
+// Returns false at the first byte that starts no frame, or a frame cut short at the end.
+bool splitCleanStream(const QByteArray &stream, QVector<QByteArray> *frames);

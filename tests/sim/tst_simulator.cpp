@@ -1,0 +1,826 @@
+#include "simprocess.h"
+
+#include "commandtokenizer.h"
+#include "decoder.h"
+#include "frames.h"
+#include "linkshaper.h"
+#include "rangecheck.h"
+#include "transmittermodel.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <csignal>
+#include <random>
+#include <unistd.h>
+
+Q_DECLARE_METATYPE(TokenKind)
+Q_DECLARE_METATYPE(ParamStore)
+
+namespace {
+
+// Long enough for a frame in flight to arrive, short enough to keep the tests quick.
+constexpr int kSettleMs = 100;
+// The whole read answer goes out within this time, even with every fault switched on.
+constexpr int kAnswerMs = 600;
+
+using Chunks = QVector<QByteArray>;
+
+// In-range settings drawn at random, as the S, G and H frames can carry them.
+ParamStore randomSettings(quint32 seed)
+{
+    std::mt19937 rng(seed);
+    ParamStore s = factorySettings();
+    for (const RangeRule *rule = rangeRulesBegin(); rule != rangeRulesEnd(); ++rule)
+        s.*rule->member = rule->low + int(rng() % quint32(rule->high - rule->low + 1));
+    return settingsFromText(settingsText(s), factorySettings());
+}
+
+// The S, G and H frames that carry the settings, as the configuration program sends them.
+QByteArray frameText(const FrameLayout &layout, const ParamStore &settings)
+{
+    QString buffer = QString::fromLatin1(layout.tmpl);
+    buildFrameInto(layout, settings, buffer);
+    return buffer.toLatin1();
+}
+
+QByteArray writeSequence(const ParamStore &settings)
+{
+    return frameText(kFrameS, settings) + frameText(kFrameG, settings) +
+           frameText(kFrameH, settings) + "WWW";
+}
+
+// Settings that differ from the factory values in every frame.
+ParamStore changedSettings()
+{
+    ParamStore s = factorySettings();
+    s.rev5 = 1;
+    s.sub3 = 25;
+    s.Lepa2 = 110;
+    s.FS8 = 20;
+    s.AUX6 = 5;
+    s.Volt_x10 = 42;
+    s.Mode = 3;
+    s.Elev05 = -40;
+    s.Ru3 = -75;
+    s.delay4 = 60;
+    s.DR_UP_CH2 = 70;
+    s.DR_EXPDOWN_CH4 = -30;
+    s.PRM03_Data2 = 45;
+    s.THCURE_Data05 = 80;
+    s.Spare1_x10 = 123;
+    s.DR_SW2 = 2;
+    return settingsFromText(settingsText(s), factorySettings());
+}
+
+QString describe(const QStringList &differences)
+{
+    return differences.join(QLatin1String(", "));
+}
+
+struct Decoded
+{
+    ParamStore store;
+    QVector<DecodedFrame> frames;
+    int count(FrameFamily family) const
+    {
+        return int(std::count_if(frames.begin(), frames.end(),
+                                 [family](const DecodedFrame &f) { return f.family == family; }));
+    }
+    int settingsFrames() const
+    {
+        return int(std::count_if(frames.begin(), frames.end(),
+                                 [](const DecodedFrame &f) { return f.readFlag != 0; }));
+    }
+};
+
+// Runs chunks through the reassembling decoder the window uses, with their arrival times.
+Decoded assemble(const QVector<SimLink::Chunk> &chunks,
+                 QVector<ParamStore> *channelStates = nullptr)
+{
+    Decoded d;
+    FrameAssembler assembler;
+    for (const SimLink::Chunk &chunk : chunks) {
+        assembler.feed(chunk.bytes, chunk.atMs, d.store, [&](const DecodedFrame &frame) {
+            d.frames.append(frame);
+            if (channelStates && frame.family == FrameFamily::Channel)
+                channelStates->append(d.store);
+        });
+    }
+    return d;
+}
+
+ParamStore decodeChannelFrame(const QByteArray &frame)
+{
+    ParamStore s;
+    DecodedFrame decoded;
+    decodeWholeChunk(frame, s, &decoded);
+    return s;
+}
+
+bool sameServos(const ParamStore &a, const ParamStore &b)
+{
+    return a.Servo1 == b.Servo1 && a.Servo2 == b.Servo2 && a.Servo3 == b.Servo3 &&
+           a.Servo4 == b.Servo4 && a.Servo5 == b.Servo5 && a.Servo6 == b.Servo6 &&
+           a.Servo7 == b.Servo7 && a.Servo8 == b.Servo8 && a.TX_Volt == b.TX_Volt;
+}
+
+} // namespace
+
+class tst_Simulator : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    // The transmitter model, without a process.
+    void tokensAreFoundInAnyPieces_data();
+    void tokensAreFoundInAnyPieces();
+    void everySettingOfTheFramesIsReported();
+    void settingsAnswerDecodesToTheSettings_data();
+    void settingsAnswerDecodesToTheSettings();
+    void writtenFramesTakeEffectAtTheAck_data();
+    void writtenFramesTakeEffectAtTheAck();
+    void gFrameRatesDoNotOverrideTheTables();
+    void liveValuesStayPlausibleAndMoveSmoothly();
+    void shapedOutputDecodesToTheSameFrames_data();
+    void shapedOutputDecodesToTheSameFrames();
+
+    // The program on its pseudo-terminal.
+    void nothingStreamsBeforeOk();
+    void okStartsTheLiveStream();
+    void disStopsTheLiveStream();
+    void readIsAnsweredWithNineteenSettingsFrames_data();
+    void readIsAnsweredWithNineteenSettingsFrames();
+    void writtenSettingsComeBackOnRead_data();
+    void writtenSettingsComeBackOnRead();
+    void framesWithoutAckAreNotTakenOver();
+    void stateFileSurvivesARestart();
+    void exitsCleanly_data();
+    void exitsCleanly();
+    void faultyStreamsStillDecodeCompletely_data();
+    void faultyStreamsStillDecodeCompletely();
+    void sameSeedGivesTheSameBytes();
+};
+
+void tst_Simulator::initTestCase()
+{
+    QVERIFY2(QFile::exists(QStringLiteral(KORVA_SIM_PATH)), KORVA_SIM_PATH);
+}
+
+void tst_Simulator::tokensAreFoundInAnyPieces_data()
+{
+    const QByteArray s = frameText(kFrameS, changedSettings());
+    const QByteArray g = frameText(kFrameG, changedSettings());
+    const QByteArray h = frameText(kFrameH, changedSettings());
+
+    QTest::addColumn<Chunks>("chunks");
+    QTest::addColumn<QList<TokenKind>>("expected");
+
+    QTest::newRow("OK whole") << Chunks{"OK"} << QList<TokenKind>{TokenKind::Ok};
+    QTest::newRow("OK in two") << Chunks{"O", "K"} << QList<TokenKind>{TokenKind::Ok};
+    QTest::newRow("DIS byte by byte") << Chunks{"D", "I", "S"} << QList<TokenKind>{TokenKind::Dis};
+    QTest::newRow("RR and WWW in one write")
+        << Chunks{"RRWWW"} << QList<TokenKind>{TokenKind::ReadRequest, TokenKind::Ack};
+    QTest::newRow("WWW split after one")
+        << Chunks{"W", "WW", "RR"} << QList<TokenKind>{TokenKind::Ack, TokenKind::ReadRequest};
+    QTest::newRow("S frame in three pieces")
+        << Chunks{s.left(10), s.mid(10, 60), s.mid(70)} << QList<TokenKind>{TokenKind::FrameS};
+    QTest::newRow("G frame split before its end letter")
+        << Chunks{g.left(80), g.mid(80)} << QList<TokenKind>{TokenKind::FrameG};
+    QTest::newRow("H frame with WWW in the same write")
+        << Chunks{h + "WWW"} << QList<TokenKind>{TokenKind::FrameH, TokenKind::Ack};
+    QTest::newRow("a whole write sequence at once")
+        << Chunks{s + g + h + "WWWRR"}
+        << QList<TokenKind>{TokenKind::FrameS, TokenKind::FrameG, TokenKind::FrameH, TokenKind::Ack,
+                            TokenKind::ReadRequest};
+    QTest::newRow("garbage before and between")
+        << Chunks{QByteArray("\x00\xff", 2) + "xO", "K?", "zDIS"}
+        << QList<TokenKind>{TokenKind::Ok, TokenKind::Dis};
+    QTest::newRow("frame cut short, then OK")
+        << Chunks{s.left(30), "OK"} << QList<TokenKind>{TokenKind::Ok};
+    QTest::newRow("frame with the wrong end letter is dropped")
+        << Chunks{s.left(80) + "Z", "RR"} << QList<TokenKind>{TokenKind::ReadRequest};
+    QTest::newRow("frame starting right after a broken one")
+        << Chunks{h.left(40), g} << QList<TokenKind>{TokenKind::FrameG};
+    QTest::newRow("D of a hexadecimal run is not DIS")
+        << Chunks{"DDDIS"} << QList<TokenKind>{TokenKind::Dis};
+}
+
+void tst_Simulator::tokensAreFoundInAnyPieces()
+{
+    QFETCH(Chunks, chunks);
+    QFETCH(QList<TokenKind>, expected);
+
+    CommandTokenizer tokenizer;
+    QList<TokenKind> found;
+    QVector<Token> frames;
+    for (const QByteArray &chunk : chunks) {
+        for (const Token &token : tokenizer.feed(chunk)) {
+            found.append(token.kind);
+            if (token.kind == TokenKind::FrameS || token.kind == TokenKind::FrameG ||
+                token.kind == TokenKind::FrameH)
+                frames.append(token);
+        }
+    }
+    QCOMPARE(found, expected);
+    for (const Token &frame : frames)
+        QCOMPARE(frame.text.size(), kFrameLength);
+    QVERIFY(tokenizer.held().isEmpty());
+}
+
+// A read must bring back everything a write sends, apart from the D/R selection and its
+// mirrors, which the transmitter does not report.
+void tst_Simulator::everySettingOfTheFramesIsReported()
+{
+    QVector<IntField> reported;
+    for (const ReportedField &field : reportedFields())
+        reported.append(field.member);
+    for (const FrameLayout *layout : {&kFrameS, &kFrameG, &kFrameH}) {
+        for (int i = 0; i < layout->slotCount; ++i) {
+            const IntField member = layout->fields[i].member;
+            if (!member || member == &ParamStore::DR_CH || member == &ParamStore::DR_UP1 ||
+                member == &ParamStore::DR_DOWN1)
+                continue;
+            QVERIFY2(reported.contains(member), intFieldName(member));
+        }
+    }
+    QVERIFY(reported.contains(&ParamStore::Vertion));
+
+    // And a change of any of them shows as a difference.
+    for (const ReportedField &field : reportedFields()) {
+        ParamStore changed;
+        changed.*field.member += 1;
+        const QStringList differences = reportedDifferences(ParamStore{}, changed);
+        QCOMPARE(differences.size(), 1);
+        QVERIFY(differences.first().startsWith(QLatin1String(field.name) + QLatin1Char(':')));
+    }
+}
+
+void tst_Simulator::settingsAnswerDecodesToTheSettings_data()
+{
+    QTest::addColumn<ParamStore>("settings");
+
+    QTest::newRow("factory") << factorySettings();
+    QTest::newRow("changed") << changedSettings();
+    for (quint32 seed : {1u, 2u, 3u, 99u})
+        QTest::addRow("random %u", seed) << randomSettings(seed);
+
+    // Every ranged field at each end of its range, where the byte encoding is tightest.
+    ParamStore low = factorySettings();
+    ParamStore high = factorySettings();
+    for (const RangeRule *rule = rangeRulesBegin(); rule != rangeRulesEnd(); ++rule) {
+        low.*rule->member = rule->low;
+        high.*rule->member = rule->high;
+    }
+    QTest::newRow("all low") << low;
+    QTest::newRow("all high") << high;
+}
+
+void tst_Simulator::settingsAnswerDecodesToTheSettings()
+{
+    QFETCH(ParamStore, settings);
+
+    const QVector<QByteArray> answer = encodeSettingsAnswer(settings);
+    QCOMPARE(answer.size(), 19);
+    ParamStore decoded;
+    QVector<int> readFlags;
+    for (const QByteArray &frame : answer) {
+        DecodedFrame d;
+        QVERIFY(decodeWholeChunk(frame, decoded, &d));
+        readFlags.append(d.readFlag);
+    }
+    std::sort(readFlags.begin(), readFlags.end());
+    for (int i = 0; i < readFlags.size(); ++i)
+        QCOMPARE(readFlags[i], i + 1);
+    const QStringList differences = reportedDifferences(settings, decoded);
+    QVERIFY2(differences.isEmpty(), qPrintable(describe(differences)));
+    QCOMPARE(decoded.Volt, settings.Volt_x10 / 10.0);
+}
+
+void tst_Simulator::writtenFramesTakeEffectAtTheAck_data()
+{
+    QTest::addColumn<ParamStore>("written");
+    QTest::newRow("changed") << changedSettings();
+    for (quint32 seed : {5u, 6u, 7u})
+        QTest::addRow("random %u", seed) << randomSettings(seed);
+}
+
+void tst_Simulator::writtenFramesTakeEffectAtTheAck()
+{
+    QFETCH(ParamStore, written);
+
+    TransmitterModel model;
+    const ParamStore before = model.settings();
+    CommandTokenizer tokenizer;
+    const QByteArray sequence = writeSequence(written);
+    const QVector<Token> tokens = tokenizer.feed(sequence);
+    QCOMPARE(tokens.size(), 4);
+
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(model.handle(tokens[i]), TransmitterModel::Reaction::None);
+    QVERIFY(model.hasPending());
+    QVERIFY2(reportedDifferences(before, model.settings()).isEmpty(), "taken over too early");
+
+    QCOMPARE(model.handle(tokens[3]), TransmitterModel::Reaction::SettingsTaken);
+    QVERIFY(!model.hasPending());
+    const QStringList differences = reportedDifferences(written, model.settings());
+    QVERIFY2(differences.isEmpty(), qPrintable(describe(differences)));
+    QCOMPARE(model.settings().Vertion, kFirmwareVersion);
+
+    // A further acknowledgement with nothing new changes nothing.
+    QCOMPARE(model.handle(tokens[3]), TransmitterModel::Reaction::None);
+}
+
+void tst_Simulator::gFrameRatesDoNotOverrideTheTables()
+{
+    TransmitterModel model;
+    ParamStore edited = model.settings();
+    edited.DR_CH = 1;
+    edited.DR_UP1 = 33;
+    edited.DR_DOWN1 = 44;
+
+    CommandTokenizer tokenizer;
+    for (const Token &token : tokenizer.feed(frameText(kFrameG, edited) + "WWW"))
+        model.handle(token);
+    // Only the H frame's tables count; the G frame's copy of one entry does not.
+    QCOMPARE(model.settings().DR_UP_CH2, 100);
+    QCOMPARE(model.settings().DR_DOWN_CH2, 100);
+
+    edited.DR_UP_CH2 = 33;
+    edited.DR_DOWN_CH2 = 44;
+    for (const Token &token : tokenizer.feed(frameText(kFrameH, edited) + "WWW"))
+        model.handle(token);
+    QCOMPARE(model.settings().DR_UP_CH2, 33);
+    QCOMPARE(model.settings().DR_DOWN_CH2, 44);
+    // The mirrors follow the selected table entry.
+    QCOMPARE(model.settings().DR_UP1, 33);
+    QCOMPARE(model.settings().DR_DOWN1, 44);
+}
+
+void tst_Simulator::liveValuesStayPlausibleAndMoveSmoothly()
+{
+    constexpr int kTicks = 3000; // a minute of stream
+    constexpr int kMaxServoStep = 30;
+    ParamStore previous = decodeChannelFrame(channelFrame(0));
+    int minServo1 = previous.Servo1;
+    int maxServo1 = previous.Servo1;
+    for (int tick = 0; tick < kTicks; ++tick) {
+        const QByteArray frame = channelFrame(tick);
+        QCOMPARE(frame.size(), kLiveFrameLength);
+        const ParamStore s = decodeChannelFrame(frame);
+        const int servos[] = {s.Servo1, s.Servo2, s.Servo3, s.Servo4,
+                              s.Servo5, s.Servo6, s.Servo7, s.Servo8};
+        const int before[] = {previous.Servo1, previous.Servo2, previous.Servo3, previous.Servo4,
+                              previous.Servo5, previous.Servo6, previous.Servo7, previous.Servo8};
+        for (int i = 0; i < 8; ++i) {
+            QVERIFY(servos[i] >= kServoCentre - kServoSwing);
+            QVERIFY(servos[i] <= kServoCentre + kServoSwing);
+            QVERIFY2(qAbs(servos[i] - before[i]) <= kMaxServoStep,
+                     qPrintable(QString::number(tick)));
+        }
+        QVERIFY(s.TX_Volt >= kTxVoltLow && s.TX_Volt <= kTxVoltHigh);
+        minServo1 = qMin(minServo1, s.Servo1);
+        maxServo1 = qMax(maxServo1, s.Servo1);
+        previous = s;
+
+        ParamStore link;
+        DecodedFrame decoded;
+        QVERIFY(decodeWholeChunk(linkStatusFrame(tick), link, &decoded));
+        QCOMPARE(decoded.family, FrameFamily::LinkStatus);
+        QVERIFY(link.RSSI >= kRssiLow && link.RSSI <= kRssiHigh);
+        QVERIFY(link.EXT_Volt >= kExtVoltLow && link.EXT_Volt <= kExtVoltHigh);
+    }
+    // The sticks really move.
+    QVERIFY(maxServo1 - minServo1 > kServoSwing);
+}
+
+void tst_Simulator::shapedOutputDecodesToTheSameFrames_data()
+{
+    QTest::addColumn<bool>("split");
+    QTest::addColumn<bool>("merge");
+    QTest::addColumn<bool>("noise");
+    QTest::addColumn<quint32>("seed");
+
+    for (quint32 seed : {1u, 17u, 4242u}) {
+        QTest::addRow("split, seed %u", seed) << true << false << false << seed;
+        QTest::addRow("merge, seed %u", seed) << false << true << false << seed;
+        QTest::addRow("noise, seed %u", seed) << false << false << true << seed;
+        QTest::addRow("all, seed %u", seed) << true << true << true << seed;
+    }
+}
+
+// Whatever the faults, and however the reader's driver then joins the pieces, the reader
+// gets exactly the frames that went in, in order.
+void tst_Simulator::shapedOutputDecodesToTheSameFrames()
+{
+    QFETCH(bool, split);
+    QFETCH(bool, merge);
+    QFETCH(bool, noise);
+    QFETCH(quint32, seed);
+
+    LinkShaper shaper({split, merge, noise}, seed);
+    QVector<QByteArray> frames;
+    QVector<LinkShaper::Write> writes;
+    for (int round = 0; round < 20; ++round) {
+        for (int tick = 0; tick < 12; ++tick)
+            frames.append(channelFrame(round * 12 + tick));
+        frames.append(linkStatusFrame(round));
+        frames += encodeSettingsAnswer(randomSettings(seed + quint32(round)));
+    }
+    for (const QByteArray &frame : frames)
+        writes += shaper.push(frame);
+    writes += shaper.flush();
+    QVERIFY(!shaper.holding());
+
+    QByteArray sent;
+    QByteArray framed;
+    int units = 0;
+    for (const LinkShaper::Write &write : writes) {
+        sent += write.bytes;
+        units += write.startsUnit ? 1 : 0;
+        QVERIFY(write.pauseBeforeMs >= 0 && write.pauseBeforeMs <= LinkShaper::kMaxPieceGapMs);
+    }
+    for (const QByteArray &frame : frames)
+        framed += frame;
+    QCOMPARE(sent.size() > framed.size(), noise);
+    if (!noise)
+        QCOMPARE(sent, framed);
+    QCOMPARE(writes.size() > units, split);
+    if (merge)
+        QVERIFY(units <= frames.size() / LinkShaper::kMinMerged + 1);
+    else
+        QCOMPARE(units, frames.size());
+
+    // Join neighbouring writes at random, as a reader that falls behind would see them.
+    std::mt19937 rng(seed);
+    for (int pass = 0; pass < 5; ++pass) {
+        QVector<SimLink::Chunk> chunks;
+        for (const LinkShaper::Write &write : writes) {
+            if (!chunks.isEmpty() && pass > 0 && rng() % 3 == 0)
+                chunks.last().bytes += write.bytes;
+            else
+                chunks.append({qint64(chunks.size()), write.bytes});
+        }
+        const Decoded decoded = assemble(chunks);
+        QCOMPARE(decoded.frames.size(), frames.size());
+        for (int i = 0; i < frames.size(); ++i) {
+            ParamStore expected;
+            DecodedFrame e;
+            decodeWholeChunk(frames[i], expected, &e);
+            QCOMPARE(decoded.frames[i].family, e.family);
+            QCOMPARE(decoded.frames[i].kind, e.kind);
+        }
+        QVERIFY(decoded.store == assemble({{0, framed}}).store);
+    }
+}
+
+void tst_Simulator::nothingStreamsBeforeOk()
+{
+    SimProcess sim;
+    QVERIFY(sim.start());
+    SimLink link;
+    QVERIFY(link.open(sim.slavePath()));
+    link.collect(300);
+    QCOMPARE(link.received().size(), 0);
+}
+
+void tst_Simulator::okStartsTheLiveStream()
+{
+    constexpr int kWatchMs = 1000;
+    SimProcess sim;
+    QVERIFY(sim.start());
+    SimLink link;
+    QVERIFY(link.open(sim.slavePath()));
+    link.send("OK");
+    QVERIFY(link.collectUntil(1, 1000));
+    link.clear();
+    link.collect(kWatchMs);
+
+    QVector<QByteArray> frames;
+    const QByteArray stream = link.received();
+    QVERIFY(!stream.isEmpty());
+    // The stream may end inside a frame; everything before must be whole frames.
+    QByteArray whole = stream;
+    while (!whole.isEmpty() && !splitCleanStream(whole, &frames)) {
+        frames.clear();
+        whole.chop(1);
+    }
+    QVERIFY2(stream.size() - whole.size() < kLiveFrameLength, "stream does not split into frames");
+
+    int channel = 0;
+    int status = 0;
+    for (const QByteArray &frame : frames) {
+        QCOMPARE(frame.size(), kLiveFrameLength);
+        QCOMPARE(quint8(frame.at(0)), kFrameMarker);
+        ParamStore s;
+        DecodedFrame d;
+        QVERIFY(decodeWholeChunk(frame, s, &d));
+        if (d.family == FrameFamily::Channel) {
+            ++channel;
+            QVERIFY(s.Servo3 >= kServoCentre - kServoSwing &&
+                    s.Servo3 <= kServoCentre + kServoSwing);
+            QVERIFY(s.TX_Volt >= kTxVoltLow && s.TX_Volt <= kTxVoltHigh);
+        } else {
+            QCOMPARE(d.family, FrameFamily::LinkStatus);
+            ++status;
+            QVERIFY(s.RSSI >= kRssiLow && s.RSSI <= kRssiHigh);
+            QVERIFY(s.EXT_Volt >= kExtVoltLow && s.EXT_Volt <= kExtVoltHigh);
+        }
+    }
+    // 50 channel frames and about four link-status frames a second; timers may slip a bit.
+    QVERIFY2(channel >= 40 && channel <= 55, qPrintable(QString::number(channel)));
+    QVERIFY2(status >= 3 && status <= 6, qPrintable(QString::number(status)));
+}
+
+void tst_Simulator::disStopsTheLiveStream()
+{
+    SimProcess sim;
+    QVERIFY(sim.start());
+    SimLink link;
+    QVERIFY(link.open(sim.slavePath()));
+    link.send("OK");
+    QVERIFY(link.collectUntil(100, 1000));
+    link.send("DIS");
+    link.collect(kSettleMs);
+    link.clear();
+    link.collect(300);
+    QCOMPARE(link.received().size(), 0);
+
+    // And it starts again on the next greeting.
+    link.send("OK");
+    QVERIFY(link.collectUntil(kLiveFrameLength, 1000));
+}
+
+void tst_Simulator::readIsAnsweredWithNineteenSettingsFrames_data()
+{
+    QTest::addColumn<bool>("streaming");
+    QTest::newRow("idle") << false;
+    QTest::newRow("while streaming") << true;
+}
+
+void tst_Simulator::readIsAnsweredWithNineteenSettingsFrames()
+{
+    QFETCH(bool, streaming);
+
+    QTemporaryDir dir;
+    const QString state = dir.filePath(QStringLiteral("state.txt"));
+    const ParamStore expected = changedSettings();
+    {
+        QFile file(state);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(settingsText(expected));
+    }
+
+    SimProcess sim;
+    QVERIFY(sim.start({QStringLiteral("--state"), state}));
+    SimLink link;
+    QVERIFY(link.open(sim.slavePath()));
+    if (streaming) {
+        link.send("OK");
+        QVERIFY(link.collectUntil(1, 1000));
+    }
+    link.send("RR");
+    link.collect(kAnswerMs);
+
+    const Decoded decoded = assemble(link.chunks());
+    QCOMPARE(decoded.settingsFrames(), 19);
+    QCOMPARE(decoded.count(FrameFamily::Aux), 1);
+    QCOMPARE(decoded.count(FrameFamily::Parameter), 18);
+    const QStringList differences = reportedDifferences(expected, decoded.store);
+    QVERIFY2(differences.isEmpty(), qPrintable(describe(differences)));
+
+    if (!streaming) {
+        // Nothing else on the line, and each frame whole.
+        QVector<QByteArray> frames;
+        QVERIFY(splitCleanStream(link.received(), &frames));
+        QCOMPARE(frames.size(), 19);
+        QCOMPARE(frames.first().size(), kAuxFrameLength);
+    }
+}
+
+void tst_Simulator::writtenSettingsComeBackOnRead_data()
+{
+    QTest::addColumn<int>("pieceLength"); // 0: each token in one write
+    QTest::addColumn<bool>("oneWrite");   // the whole sequence and RR at once
+
+    QTest::newRow("one write per token") << 0 << false;
+    QTest::newRow("everything in one write") << 0 << true;
+    QTest::newRow("pieces of 7 bytes") << 7 << false;
+    QTest::newRow("pieces of 1 byte") << 1 << false;
+}
+
+void tst_Simulator::writtenSettingsComeBackOnRead()
+{
+    QFETCH(int, pieceLength);
+    QFETCH(bool, oneWrite);
+
+    const ParamStore written = randomSettings(2024);
+    SimProcess sim;
+    QVERIFY(sim.start());
+    SimLink link;
+    QVERIFY(link.open(sim.slavePath()));
+    link.send("OK");
+
+    const QByteArray tokens[] = {frameText(kFrameS, written), frameText(kFrameG, written),
+                                 frameText(kFrameH, written), "WWW", "RR"};
+    if (oneWrite) {
+        QByteArray all;
+        for (const QByteArray &token : tokens)
+            all += token;
+        link.clear();
+        link.send(all);
+    } else {
+        for (const QByteArray &token : tokens) {
+            if (token == "RR")
+                link.clear();
+            QVector<QByteArray> pieces;
+            const int step = pieceLength > 0 ? pieceLength : token.size();
+            for (int at = 0; at < token.size(); at += step)
+                pieces.append(token.mid(at, step));
+            link.sendPieces(pieces, 2);
+        }
+    }
+    link.collect(kAnswerMs);
+
+    const Decoded decoded = assemble(link.chunks());
+    QCOMPARE(decoded.settingsFrames(), 19);
+    const QStringList differences = reportedDifferences(written, decoded.store);
+    QVERIFY2(differences.isEmpty(), qPrintable(describe(differences)));
+}
+
+void tst_Simulator::framesWithoutAckAreNotTakenOver()
+{
+    SimProcess sim;
+    QVERIFY(sim.start());
+    SimLink link;
+    QVERIFY(link.open(sim.slavePath()));
+    const QByteArray sequence = writeSequence(changedSettings());
+    link.send(sequence.left(sequence.size() - 3) + "RR");
+    link.collect(kAnswerMs);
+
+    const Decoded decoded = assemble(link.chunks());
+    QCOMPARE(decoded.settingsFrames(), 19);
+    const QStringList differences = reportedDifferences(factorySettings(), decoded.store);
+    QVERIFY2(differences.isEmpty(), qPrintable(describe(differences)));
+}
+
+void tst_Simulator::stateFileSurvivesARestart()
+{
+    QTemporaryDir dir;
+    const QString state = dir.filePath(QStringLiteral("state.txt"));
+    const ParamStore written = randomSettings(77);
+    {
+        SimProcess sim;
+        QVERIFY(sim.start({QStringLiteral("--state"), state}));
+        SimLink link;
+        QVERIFY(link.open(sim.slavePath()));
+        link.send(writeSequence(written));
+        link.collect(kSettleMs);
+        // Saved as soon as the settings are taken over, not only at exit.
+        QFile file(state);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), settingsText(written));
+        QVERIFY(sim.terminate(SIGTERM));
+    }
+    QFile file(state);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.size(), qint64(kParameterFileLength));
+    QCOMPARE(file.readAll(), settingsText(written));
+
+    SimProcess again;
+    QVERIFY(again.start({QStringLiteral("--state"), state}));
+    SimLink link;
+    QVERIFY(link.open(again.slavePath()));
+    link.send("RR");
+    link.collect(kAnswerMs);
+    const Decoded decoded = assemble(link.chunks());
+    QCOMPARE(decoded.settingsFrames(), 19);
+    const QStringList differences = reportedDifferences(written, decoded.store);
+    QVERIFY2(differences.isEmpty(), qPrintable(describe(differences)));
+}
+
+void tst_Simulator::exitsCleanly_data()
+{
+    QTest::addColumn<int>("signal"); // 0: close standard input instead
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("standard input closed") << 0;
+}
+
+void tst_Simulator::exitsCleanly()
+{
+    QFETCH(int, signal);
+
+    QTemporaryDir dir;
+    const QString state = dir.filePath(QStringLiteral("state.txt"));
+    SimProcess sim;
+    QVERIFY(sim.start({QStringLiteral("--state"), state, QStringLiteral("--exit-on-stdin-close")}));
+    SimLink link;
+    QVERIFY(link.open(sim.slavePath()));
+    link.send("OK");
+    QVERIFY(link.collectUntil(100, 1000));
+
+    if (signal != 0) {
+        QVERIFY(sim.terminate(signal));
+    } else {
+        sim.process().closeWriteChannel();
+        QVERIFY(sim.process().waitForFinished(5000));
+    }
+    QCOMPARE(sim.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim.process().exitCode(), 0);
+    QVERIFY(QFile::exists(state));
+
+    // The far end is gone: after what was still buffered, reads report a hang-up.
+    link.collect(kSettleMs);
+    char byte;
+    const ssize_t n = ::read(link.fd(), &byte, 1);
+    QVERIFY2(n == 0 || (n < 0 && errno == EIO), qPrintable(QString::number(n)));
+}
+
+void tst_Simulator::faultyStreamsStillDecodeCompletely_data()
+{
+    QTest::addColumn<QStringList>("faults");
+    QTest::newRow("split") << QStringList{QStringLiteral("--split")};
+    QTest::newRow("merge") << QStringList{QStringLiteral("--merge")};
+    QTest::newRow("noise") << QStringList{QStringLiteral("--noise")};
+    QTest::newRow("split, merge and noise") << QStringList{
+        QStringLiteral("--split"), QStringLiteral("--merge"), QStringLiteral("--noise")};
+}
+
+void tst_Simulator::faultyStreamsStillDecodeCompletely()
+{
+    QFETCH(QStringList, faults);
+
+    SimProcess sim;
+    QVERIFY(sim.start(faults + QStringList{QStringLiteral("--seed"), QStringLiteral("11")}));
+    SimLink link;
+    QVERIFY(link.open(sim.slavePath()));
+    link.send("OK");
+    link.collect(500);
+    link.send("RR");
+    link.collect(kAnswerMs);
+    link.send("DIS");
+    link.collect(kSettleMs * 2);
+
+    QVector<ParamStore> channelStates;
+    const Decoded decoded = assemble(link.chunks(), &channelStates);
+    QCOMPARE(decoded.settingsFrames(), 19);
+    QCOMPARE(decoded.count(FrameFamily::Aux), 1);
+    const QStringList differences = reportedDifferences(factorySettings(), decoded.store);
+    QVERIFY2(differences.isEmpty(), qPrintable(describe(differences)));
+
+    // Every channel frame arrives, in order, none lost, none made up.
+    QVERIFY(channelStates.size() > 25);
+    for (int tick = 0; tick < channelStates.size(); ++tick)
+        QVERIFY2(sameServos(channelStates[tick], decodeChannelFrame(channelFrame(tick))),
+                 qPrintable(QStringLiteral("tick %1").arg(tick)));
+    const int ticks = channelStates.size();
+    QCOMPARE(decoded.count(FrameFamily::LinkStatus),
+             (ticks + kLinkStatusEveryTicks - 1) / kLinkStatusEveryTicks);
+
+    // And the faults were really there.
+    const int frameBytes = ticks * kLiveFrameLength +
+                           decoded.count(FrameFamily::LinkStatus) * kLiveFrameLength +
+                           kAuxFrameLength + 18 * kParameterFrameLength;
+    const int units = ticks + decoded.count(FrameFamily::LinkStatus) + 19;
+    if (faults.contains(QStringLiteral("--noise")))
+        QVERIFY(link.received().size() > frameBytes);
+    else
+        QCOMPARE(link.received().size(), frameBytes);
+    if (faults.contains(QStringLiteral("--split")))
+        QVERIFY(link.chunks().size() > units);
+    if (faults == QStringList{QStringLiteral("--merge")}) {
+        QVERIFY(link.chunks().size() <= units / 2 + 1);
+    }
+}
+
+void tst_Simulator::sameSeedGivesTheSameBytes()
+{
+    constexpr int kBytes = 2000;
+    const QStringList faults{QStringLiteral("--split"), QStringLiteral("--merge"),
+                             QStringLiteral("--noise")};
+    const auto run = [&faults](const char *seed) {
+        SimProcess sim;
+        if (!sim.start(faults + QStringList{QStringLiteral("--seed"), QLatin1String(seed)}))
+            return QByteArray();
+        SimLink link;
+        if (!link.open(sim.slavePath()))
+            return QByteArray();
+        link.send("OK");
+        link.collectUntil(kBytes, 5000);
+        return link.received().left(kBytes);
+    };
+    const QByteArray first = run("5");
+    const QByteArray second = run("5");
+    const QByteArray other = run("6");
+    QCOMPARE(first.size(), kBytes);
+    QCOMPARE(second, first);
+    QVERIFY(other != first);
+}
+
+QTEST_GUILESS_MAIN(tst_Simulator)
+#include "tst_simulator.moc"
