@@ -50,18 +50,23 @@ void MainWindow::on_toolButton_Save_clicked()
     if (path.isEmpty())
         return;
 
-    // The old file stays intact until the new one is complete.
+    // The old file stays intact until the new one is complete. Unbuffered, so that a short
+    // write (a full disk, a file size limit) shows here instead of being lost in a flush.
     QSaveFile file(path);
-    if (isSpecialFile(path) || !file.open(QIODevice::WriteOnly)) {
+    if (isSpecialFile(path) || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         showFileError(this);
         return;
     }
     SendData1();
     SendData2();
     SendData3();
-    file.write(SendBuf1.toLatin1());
-    file.write(SendBuf2.toLatin1());
-    file.write(SendBuf3.toLatin1());
+    bool complete = true;
+    for (const QString *frame : {&SendBuf1, &SendBuf2, &SendBuf3}) {
+        const QByteArray bytes = frame->toLatin1();
+        complete = complete && file.write(bytes) == bytes.size();
+    }
+    if (!complete)
+        file.cancelWriting();
     if (!file.commit())
         showFileError(this);
 }

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 ModalWatcher::ModalWatcher(QObject *parent)
@@ -31,7 +32,13 @@ void ModalWatcher::poll()
             if (path.isEmpty()) {
                 dialog->reject();
             } else {
-                dialog->selectFile(path);
+                // Typed as a user would; selectFile() can lose the name while the dialog
+                // is still reading its start directory.
+                auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+                if (edit)
+                    edit->setText(path);
+                else
+                    dialog->selectFile(path);
                 static_cast<QDialog *>(dialog)->done(QDialog::Accepted);
             }
             return;

@@ -1,0 +1,328 @@
+// SAVE and LOAD through the real dialogs: the 243-byte file, the parser's tolerance of short
+// and damaged files, and that a failing disk or a special file never costs the user a file.
+#include "../app/windowfixture.h"
+
+#include "factory.h"
+#include "frames.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace {
+
+const QByteArray kFactoryFile =
+    "S0010000078787878787878787070707070707070707070707070707042421042424242421302352Y"
+    "G41E2D3C4855680DCDCDCDCDC140A642A6A6674747474747474740074747474747474740135006D2Z"
+    "H7474747474747474003747474015747474001020314253647407474747474747474110140000000X";
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QStringList debugLines;
+void captureDebug(QtMsgType type, const QMessageLogContext &, const QString &msg)
+{
+    if (type == QtDebugMsg)
+        debugLines.append(msg);
+}
+
+// Runs a top-bar operation to its end, as a click would.
+void run(WindowFixture &f, const char *button)
+{
+    bool done = false;
+    QTimer::singleShot(0, f.window.get(), [&] {
+        f.button(button)->click();
+        done = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
+}
+
+} // namespace
+
+class TestParamFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        initTestResources();
+        QVERIFY(m_dir.isValid());
+    }
+
+    void saveWritesTheThreeFramesAndPacesLikeWrite()
+    {
+        WindowFixture f;
+        restData(ParamData);
+        restData2(ParamData);
+        const QString path = m_dir.filePath(QStringLiteral("factory.txt"));
+        f.watcher.queueFile(path);
+        QElapsedTimer t;
+        t.start();
+        debugLines.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(captureDebug);
+        run(f, "toolButton_Save");
+        qInstallMessageHandler(previous);
+        QVERIFY(t.elapsed() >= 2550);
+        QCOMPARE(readFile(path), kFactoryFile);
+        QCOMPARE(f.watcher.dialogCaptions(), QStringList{QStringLiteral("SAVE")});
+        QCOMPARE(f.watcher.dialogFilters().value(0),
+                 QStringLiteral("file (*.txt *.dat);;allfile (*.*) @file (*.txt *.dat)"));
+        QCOMPARE(f.watcher.dialogDirectories().value(0), QDir::currentPath());
+        QVERIFY(debugLines.contains(QLatin1Char('"') + path + QLatin1Char('"')));
+        QVERIFY(f.watcher.messages().isEmpty());
+    }
+
+    void saveAlsoSendsTheFramesWhenOpen()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        restData(ParamData);
+        restData2(ParamData);
+        f.watcher.queueFile(m_dir.filePath(QStringLiteral("sent.txt")));
+        run(f, "toolButton_Save");
+        QVERIFY(f.pty.waitForBytes(243, 1000));
+        QTest::qWait(100);
+        QCOMPARE(f.pty.received(), kFactoryFile); // no "WWW" after a save
+    }
+
+    void loadTakesBackEveryFieldTheFramesCarry()
+    {
+        WindowFixture f;
+        ParamStore saved;
+        saved.sub3 = -77;
+        saved.Elev05 = 33;
+        saved.PRM02_Data1 = -12;
+        saved.DR_UP_CH2 = 44;
+        saved.DR_EXPDOWN_CH2 = -9;
+        saved.DR_CH = 1;
+        saved.DR_POSI = 1;
+        saved.Volt_x10 = 42;
+        saved.THCURE_Data05 = 99;
+        saved.Spare1_x10 = 5;
+        QString text =
+            QLatin1String(kFrameS.tmpl) + QLatin1String(kFrameG.tmpl) + QLatin1String(kFrameH.tmpl);
+        QString s = QLatin1String(kFrameS.tmpl), g = QLatin1String(kFrameG.tmpl),
+                h = QLatin1String(kFrameH.tmpl);
+        buildFrameInto(kFrameS, saved, s);
+        buildFrameInto(kFrameG, saved, g);
+        buildFrameInto(kFrameH, saved, h);
+        const QString path = m_dir.filePath(QStringLiteral("custom.dat"));
+        writeFile(path, (s + g + h).toLatin1());
+
+        f.window->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->stop();
+        f.watcher.queueFile(path);
+        debugLines.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(captureDebug);
+        run(f, "toolButton_Load");
+        qInstallMessageHandler(previous);
+
+        QCOMPARE(f.watcher.dialogCaptions(), QStringList{QStringLiteral("Open file")});
+        QCOMPARE(f.watcher.dialogFilters().value(0),
+                 QStringLiteral("All file (*.*);;file (*.txt *.dat) @All file (*.*)"));
+        QCOMPARE(ParamData.sub3, -77);
+        QCOMPARE(ParamData.Elev05, 33);
+        QCOMPARE(ParamData.PRM02_Data1, -12);
+        QCOMPARE(ParamData.THCURE_Data05, 99);
+        QCOMPARE(ParamData.Spare1_x10, 5);
+        QCOMPARE(ParamData.Volt, 4.2);
+        // The mirrors follow the loaded tables for the loaded selection.
+        QCOMPARE(ParamData.DR_UP1, 44);
+        QCOMPARE(ParamData.DR_EXP, -9);
+        QCOMPARE(debugLines,
+                 (QStringList{"Blength00:243", "Blength01:243", "Blength02:243", "Blength03:243"}));
+        QCOMPARE(FileText, s + g + h);
+    }
+
+    void loadToleratesShortAndDamagedFiles_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("sTaken");
+        QTest::addColumn<bool>("gTaken");
+        QTest::addColumn<bool>("hTaken");
+        const QByteArray custom = customFile();
+        QTest::newRow("whole") << custom << true << true << true;
+        QTest::newRow("line end after it") << custom + "\r\n" << true << true << true;
+        QTest::newRow("S frame only") << custom.left(81) << false << false << false;
+        QTest::newRow("162 characters") << custom.left(162) << true << true << false;
+        QTest::newRow("242 characters") << custom.left(242) << true << true << false;
+        QByteArray damaged = custom;
+        damaged[0] = 'Q';
+        QTest::newRow("damaged first letter") << damaged << false << true << true;
+        QByteArray noZ = custom;
+        noZ[161] = 'z';
+        QTest::newRow("damaged G end letter") << noZ << true << false << true;
+        QTest::newRow("empty") << QByteArray() << false << false << false;
+    }
+
+    void loadToleratesShortAndDamagedFiles()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, sTaken);
+        QFETCH(bool, gTaken);
+        QFETCH(bool, hTaken);
+        WindowFixture f;
+        f.window->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->stop();
+        const QString path = m_dir.filePath(QStringLiteral("partial.txt"));
+        writeFile(path, content);
+        f.watcher.queueFile(path);
+        run(f, "toolButton_Load");
+        QVERIFY(f.watcher.messages().isEmpty());
+        QCOMPARE(ParamData.sub1, sTaken ? -55 : 0);
+        QCOMPARE(ParamData.Atti3, gTaken ? 77 : 44);
+        QCOMPARE(ParamData.THCURE_Data02, hTaken ? 66 : 16);
+    }
+
+    void nonHexadecimalFieldIsReplacedByTheRangeCheck()
+    {
+        WindowFixture f;
+        QByteArray content = customFile();
+        content[9] = 'x';
+        content[10] = 'y';
+        const QString path = m_dir.filePath(QStringLiteral("nonhex.txt"));
+        writeFile(path, content);
+        ParamData.sub1 = 50;
+        f.watcher.queueFile(path);
+        run(f, "toolButton_Load");
+        QCOMPARE(ParamData.sub1, 0); // read as -120, out of range
+        QCOMPARE(ParamData.Atti3, 77);
+    }
+
+    void cancelledLoadStillChecksTheStore()
+    {
+        WindowFixture f;
+        // Without the refresh, which would first bound the value through the spin box.
+        f.window->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->stop();
+        ParamData.sub1 = 500;
+        ParamData.DR_UP_CH1 = 60;
+        f.watcher.queueFile(QString()); // cancel
+        run(f, "toolButton_Load");
+        QCOMPARE(ParamData.sub1, 0);
+        QCOMPARE(ParamData.DR_UP1, 60);
+        QVERIFY(f.window->findChild<QObject *>()); // still alive
+    }
+
+    void cancelledSaveWritesNothing()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        const auto before = QDir(m_dir.path()).entryList(QDir::Files);
+        f.watcher.queueFile(QString());
+        run(f, "toolButton_Save");
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), before);
+        QTest::qWait(100);
+        QVERIFY(f.pty.received().isEmpty());
+    }
+
+    void saveIntoMissingFolderReportsErrorAndSendsNothing()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        f.watcher.queueFile(m_dir.filePath(QStringLiteral("no/such/folder/x.txt")));
+        run(f, "toolButton_Save");
+        QCOMPARE(f.watcher.messages(),
+                 QStringList{QStringLiteral("ERROR|Cannot read the specified file!")});
+        QTest::qWait(100);
+        QVERIFY(f.pty.received().isEmpty());
+    }
+
+    void failedWriteKeepsThePreviousFile()
+    {
+        WindowFixture f;
+        const QString path = m_dir.filePath(QStringLiteral("precious.txt"));
+        const QByteArray old = customFile();
+        writeFile(path, old);
+
+        // Let the disk "fill up" after 100 bytes of any new file.
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit tight = saved;
+        tight.rlim_cur = 100;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &tight), 0);
+        f.watcher.queueFile(path);
+        run(f, "toolButton_Save");
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QCOMPARE(f.watcher.messages(),
+                 QStringList{QStringLiteral("ERROR|Cannot read the specified file!")});
+        QCOMPARE(readFile(path), old);
+        QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("precious.txt*")}, QDir::Files),
+                 QStringList{QStringLiteral("precious.txt")});
+    }
+
+    void specialFilesAreRefused_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("load") << "toolButton_Load";
+        QTest::newRow("save") << "toolButton_Save";
+    }
+
+    void specialFilesAreRefused()
+    {
+        QFETCH(QString, button);
+        WindowFixture f;
+        const QString fifo = m_dir.filePath(QStringLiteral("pipe-") + button);
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        ParamData.sub2 = 33;
+        f.watcher.queueFile(fifo);
+        run(f, button.toLatin1().constData());
+        QCOMPARE(f.watcher.messages(),
+                 QStringList{QStringLiteral("ERROR|Cannot read the specified file!")});
+        QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile()); // still a FIFO
+        QCOMPARE(ParamData.sub2, 33);
+    }
+
+    void hugeFileIsReadOnlyAsFarAsNeeded()
+    {
+        WindowFixture f;
+        const QString path = m_dir.filePath(QStringLiteral("huge.txt"));
+        writeFile(path, customFile());
+        // Sparse: costs no disk, but reading it whole would need 4 GiB of memory.
+        QVERIFY(QFile::resize(path, qint64(4) << 30));
+        f.watcher.queueFile(path);
+        QElapsedTimer t;
+        t.start();
+        run(f, "toolButton_Load");
+        QVERIFY(t.elapsed() < 3000);
+        QCOMPARE(ParamData.THCURE_Data02, 66);
+        QVERIFY(FileText.size() <= 4096);
+        QFile::remove(path);
+    }
+
+private:
+    // A parameter file with a few values that differ from the start values in each frame.
+    static QByteArray customFile()
+    {
+        ParamStore s;
+        s.sub1 = -55;
+        s.Atti3 = 77;
+        s.THCURE_Data02 = 66;
+        QString a = QLatin1String(kFrameS.tmpl), b = QLatin1String(kFrameG.tmpl),
+                c = QLatin1String(kFrameH.tmpl);
+        buildFrameInto(kFrameS, s, a);
+        buildFrameInto(kFrameG, s, b);
+        buildFrameInto(kFrameH, s, c);
+        return (a + b + c).toLatin1();
+    }
+
+    QTemporaryDir m_dir;
+};
+
+QTEST_MAIN(TestParamFile)
+#include "tst_paramfile.moc"
