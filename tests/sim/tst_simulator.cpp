@@ -84,6 +84,7 @@ struct Decoded
 {
     ParamStore store;
     QVector<DecodedFrame> frames;
+    int chunksEndingInsideAFrame = 0;
     int count(FrameFamily family) const
     {
         return int(std::count_if(frames.begin(), frames.end(),
@@ -108,6 +109,8 @@ Decoded assemble(const QVector<SimLink::Chunk> &chunks,
             if (channelStates && frame.family == FrameFamily::Channel)
                 channelStates->append(d.store);
         });
+        if (!assembler.held().isEmpty())
+            ++d.chunksEndingInsideAFrame;
     }
     return d;
 }
@@ -791,8 +794,10 @@ void tst_Simulator::faultyStreamsStillDecodeCompletely()
         QVERIFY(link.received().size() > frameBytes);
     else
         QCOMPARE(link.received().size(), frameBytes);
+    // How reads group the pieces depends on timing, but in a second of stream some read
+    // ends inside a frame.
     if (faults.contains(QStringLiteral("--split")))
-        QVERIFY(link.chunks().size() > units);
+        QVERIFY(decoded.chunksEndingInsideAFrame > 0);
     if (faults == QStringList{QStringLiteral("--merge")}) {
         QVERIFY(link.chunks().size() <= units / 2 + 1);
     }
