@@ -39,7 +39,7 @@ private slots:
 
     void rangeCheckAtBothEnds_data();
     void rangeCheckAtBothEnds();
-    void rangeCheckReplacesTheUsualSuspects();
+    void rangeCheckReplacesStrayValues();
     void fieldsWithoutRangeAreLeftAlone_data();
     void fieldsWithoutRangeAreLeftAlone();
     void wholeStoreOutOfRangeAtOnce_data();
@@ -162,7 +162,7 @@ void TestParamStore::rangeCheckAtBothEnds()
     QCOMPARE(differingFields(store, wanted), QStringList());
 }
 
-void TestParamStore::rangeCheckReplacesTheUsualSuspects()
+void TestParamStore::rangeCheckReplacesStrayValues()
 {
     ParamStore store;
     store.sub1 = -101;
