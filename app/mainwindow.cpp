@@ -239,32 +239,29 @@ void MainWindow::sendFrames()
 
 void MainWindow::on_toolButton_Send_clicked()
 {
-    if (m_sending)
-        return;
-    QScopedValueRollback<bool> busy(m_sending, true);
-    guardButton(ui->toolButton_Send);
-    if (portClosed()) {
-        m_sending = false;
-        showNote("Please open the serial port!");
-        return;
-    }
-    sendFrames();
-    writeToPort("WWW");
+    sendToTransmitter(ui->toolButton_Send, false);
 }
 
 void MainWindow::on_toolButton_Reset_clicked()
 {
+    sendToTransmitter(ui->toolButton_Reset, true);
+}
+
+void MainWindow::sendToTransmitter(QWidget *button, bool factoryValues)
+{
     if (m_sending)
         return;
     QScopedValueRollback<bool> busy(m_sending, true);
-    guardButton(ui->toolButton_Reset);
+    guardButton(button);
     if (portClosed()) {
         m_sending = false;
         showNote("Please open the serial port!");
         return;
     }
-    RestData();
-    RestData2();
+    if (factoryValues) {
+        RestData();
+        RestData2();
+    }
     sendFrames();
     writeToPort("WWW");
 }

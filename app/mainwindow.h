@@ -196,6 +196,8 @@ private:
     bool portClosed() const;
     void guardButton(QWidget *button);
     void sendFrames();
+    // WRITE, or RESET with factoryValues: the S, G and H frames, then "WWW".
+    void sendToTransmitter(QWidget *button, bool factoryValues);
 
     Ui::MainWindow *ui = nullptr;
     QSerialPort serialPort;

@@ -36,16 +36,13 @@ QByteArray makeFrame(QRandomGenerator &rng)
         f += char(0);
         f += char(0);
         f += char(kAuxMarker);
-        for (int i = 0; i < kAuxFrameLength - 3; ++i)
-            f += payloadByte();
+        for (int i = 0; i < 4; ++i)
+            f += char(rng.bounded(6)); // the four channel sources
+        f += payloadByte();
         break;
     default: {
-        // Any known kind but the throttle-curve one, whose first eight bytes read as an AUX frame.
         const int kinds = int(parameterKindsEnd() - parameterKindsBegin());
-        quint8 kind;
-        do {
-            kind = parameterKindsBegin()[rng.bounded(kinds)].kind;
-        } while (kind == kAuxMarker);
+        const quint8 kind = parameterKindsBegin()[rng.bounded(kinds)].kind;
         f += char(kFrameMarker);
         f += char(0);
         f += char(kind);

@@ -168,15 +168,31 @@ bool wholeChunkFamily(const QByteArray &c, FrameFamily *family)
     }
 }
 
-// A 12-byte chunk that starts like a live frame and carries no known kind is the first part
-// of a split live frame far more likely than a parameter frame of an unknown kind.
+// The AUX frame has only one marker byte; its four sources (0..5) are what tells it from the
+// middle of another frame when the receiver has to find its way back into a byte stream.
+constexpr int kAuxSourceMax = 5;
+bool plausibleAux(const QByteArray &bytes, int start)
+{
+    for (int i = 3; i <= 6; ++i) {
+        if (at(bytes, start + i) > kAuxSourceMax)
+            return false;
+    }
+    return true;
+}
+
+// Chunks that look like one frame but far more likely are the head of a split one: 12 bytes
+// that start like a live frame and carry no known kind, and 8 bytes that start like a
+// throttle-curve frame (FE, -, AA) and carry no plausible AUX sources.
 bool takenAsWhole(const QByteArray &c)
 {
     FrameFamily family;
     if (!wholeChunkFamily(c, &family))
         return false;
-    return !(family == FrameFamily::Parameter && isLiveKind(at(c, 1)) &&
-             !findParameterKind(at(c, 2)));
+    if (family == FrameFamily::Parameter)
+        return !(isLiveKind(at(c, 1)) && !findParameterKind(at(c, 2)));
+    if (family == FrameFamily::Aux)
+        return !(at(c, 0) == kFrameMarker && !plausibleAux(c, 0));
+    return true;
 }
 
 enum class Scan { Complete, NeedMore, Invalid };
@@ -211,7 +227,9 @@ Scan frameAt(const QByteArray &bytes, int start, FrameFamily *family)
     }
     if (at(bytes, start + 2) == kAuxMarker) {
         *family = FrameFamily::Aux;
-        return need(kAuxFrameLength) ? Scan::Complete : Scan::NeedMore;
+        if (!need(kAuxFrameLength))
+            return Scan::NeedMore;
+        return plausibleAux(bytes, start) ? Scan::Complete : Scan::Invalid;
     }
     return Scan::Invalid;
 }

@@ -61,7 +61,10 @@ bool decodeWholeChunk(const QByteArray &chunk, ParamStore &store, DecodedFrame *
 // from before, unless it is the continuation of that partial frame. Anything else is
 // appended to the held bytes and every whole, well-marked frame in them is decoded in
 // order; bytes that cannot start a frame are dropped. A partial frame at the end is kept
-// for at most kHoldMs and is never longer than one frame.
+// for at most kHoldMs and is never longer than one frame. Inside a byte stream an AUX frame,
+// which has a single marker byte, counts only with sources a transmitter can send (0..5); a
+// chunk that could be the head of a split frame (FE 18/19 with an unknown kind, or FE ? AA
+// without such sources) is held as one.
 class FrameAssembler
 {
 public:

@@ -614,6 +614,7 @@ void TestDecoder::wholeFrameIsDecodedOnce_data()
     QTest::newRow("channel") << kChannel;
     QTest::newRow("link status") << kLink;
     QTest::newRow("aux") << kAux;
+    QTest::newRow("aux starting with FE") << hex("FE00AA0501000300");
     for (const ExpectedKind &k : expectedKinds())
         QTest::addRow("parameter %02X", k.kind) << parameterFrame(k.kind, payloadFrom(0x30));
 }
@@ -640,10 +641,6 @@ void TestDecoder::splitFrameIsReassembled_data()
     }
     for (const auto &f : frames) {
         for (int at = 1; at < f.second.size(); ++at) {
-            // The first eight bytes of the throttle-curve frame (kind AA) are, on their own,
-            // an AUX frame: a chunk that is exactly a frame is taken as one.
-            if (f.second.size() == 12 && quint8(f.second.at(2)) == kAuxMarker && at == 8)
-                continue;
             QTest::addRow("%s at %d", f.first.constData(), at) << f.second << at;
         }
     }
@@ -729,6 +726,8 @@ void TestDecoder::garbageBetweenFramesIsDropped_data()
     QTest::newRow("cut-off parameter frame") << hex("FE005578");
     QTest::newRow("parameter frame, bad end") << hex("FE0055786E82787878787800");
     QTest::newRow("unknown kind") << parameterFrame(0x45, payloadFrom(0x30));
+    // AA two bytes in, but sources no AUX frame can carry: the middle of some other frame.
+    QTest::newRow("aux marker without aux sources") << hex("1234AA3C3C3C3C00");
 }
 
 void TestDecoder::garbageBetweenFramesIsDropped()
@@ -943,11 +942,8 @@ void TestDecoder::randomlySplitStreamGivesEveryFrameInOrder()
         }
     };
     QVector<int> kinds;
-    for (const ExpectedKind &k : expectedKinds()) {
-        // A throttle-curve frame cut after its eighth byte would be an AUX frame.
-        if (k.kind != kAuxMarker)
-            kinds << k.kind;
-    }
+    for (const ExpectedKind &k : expectedKinds())
+        kinds << k.kind;
 
     QVector<QByteArray> frames;
     QByteArray stream;
@@ -963,8 +959,9 @@ void TestDecoder::randomlySplitStreamGivesEveryFrameInOrder()
             break;
         case 2:
             f = hex("0000AA");
-            for (int j = 0; j < 5; ++j)
-                f += payloadByte();
+            for (int j = 0; j < 4; ++j)
+                f += char(rng.bounded(6)); // the four channel sources
+            f += payloadByte();
             break;
         default: {
             QByteArray p;
