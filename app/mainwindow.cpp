@@ -6,6 +6,7 @@
 #include "frames.h"
 #include "rangecheck.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QIcon>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 #include <QMessageBox>
 #include <QScopedValueRollback>
 #include <QSerialPortInfo>
+#include <QThread>
 #include <QTimer>
 
 Q_LOGGING_CATEGORY(lcSerial, "korva.serial")
@@ -47,9 +49,16 @@ void setLed(QToolButton *led, const char *image)
 
 void waitMs(int ms)
 {
+    QElapsedTimer elapsed;
+    elapsed.start();
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
+    // When the application quits (the window closed mid-WRITE), its event loops stop at once;
+    // the transmitter still needs its pause between frames.
+    const qint64 left = ms - elapsed.elapsed();
+    if (left > 0)
+        QThread::msleep(static_cast<unsigned long>(left));
 }
 
 MainWindow::MainWindow(QWidget *parent)

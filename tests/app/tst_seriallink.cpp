@@ -144,6 +144,19 @@ private slots:
         QVERIFY(t.elapsed() >= ms - 5);
         QVERIFY(t.elapsed() < ms + 150);
     }
+
+    // Keep last: once the application quits, no event loop of this process runs again.
+    void waitMsKeepsPacingWhileTheApplicationQuits()
+    {
+        QTimer::singleShot(50, qApp, [] { QCoreApplication::exit(0); });
+        QElapsedTimer t;
+        t.start();
+        waitMs(400);
+        QVERIFY(t.elapsed() >= 395);
+        t.restart();
+        waitMs(300); // the event loop returns at once now; the pause must not
+        QVERIFY(t.elapsed() >= 295);
+    }
 };
 
 QTEST_MAIN(TestSerialLink)
