@@ -2,4 +2,7 @@
 
 #include <QtGlobal>
 
-void korvaInitResources() { Q_INIT_RESOURCE(resources); }
+void korvaInitResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
