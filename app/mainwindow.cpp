@@ -118,7 +118,10 @@ bool MainWindow::portClosed() const
 
 void MainWindow::writeToPort(const char *text)
 {
-    serialPort.write(text);
+    // The port can close under a running operation (the user closed it, or the device went
+    // away during a wait); what was meant for it then goes nowhere, as on a pulled cable.
+    if (serialPort.isOpen())
+        serialPort.write(text);
 }
 
 void MainWindow::on_openButton_clicked()

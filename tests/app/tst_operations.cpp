@@ -186,6 +186,29 @@ private slots:
         QVERIFY(f.watcher.dialogCaptions().isEmpty());
     }
 
+    void closingThePortMidWriteEndsTheSequenceQuietly()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        QTimer::singleShot(0, f.window.get(), [&] { f.button("toolButton_Send")->click(); });
+        QTimer::singleShot(500, f.window.get(), [&] { f.button("openButton")->click(); });
+        static QStringList warnings;
+        warnings.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext &, const QString &m) {
+                if (type == QtWarningMsg && m.contains(QLatin1String("not open")))
+                    warnings << m;
+            });
+        QTest::qWait(3000);
+        qInstallMessageHandler(previous);
+        QCOMPARE(warnings, QStringList()); // nothing was written to the closed port
+        const QByteArray wire = f.pty.received();
+        QCOMPARE(wire.size(), 81 + 3);
+        QCOMPARE(wire.at(0), 'S');
+        QCOMPARE(wire.mid(81), QByteArray("DIS"));
+        QCOMPARE(f.button("openButton")->text(), QStringLiteral("OPEN"));
+    }
+
     void everyChunkIsAnsweredWithWww_data()
     {
         QTest::addColumn<QByteArray>("chunk");
