@@ -44,45 +44,18 @@ bool SimProcess::terminate(int signal, int timeoutMs)
     return m_process.waitForFinished(timeoutMs);
 }
 
-SimLink::~SimLink()
-{
-    close();
-}
-
 bool SimLink::open(const QString &path)
 {
-    m_fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (m_fd < 0)
+    closeFd();
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
         return false;
+    adopt(fd);
     termios tio{};
-    if (tcgetattr(m_fd, &tio) != 0)
+    if (tcgetattr(fd, &tio) != 0)
         return false;
     cfmakeraw(&tio);
-    return tcsetattr(m_fd, TCSANOW, &tio) == 0;
-}
-
-void SimLink::close()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
-}
-
-void SimLink::send(const QByteArray &bytes)
-{
-    const char *p = bytes.constData();
-    qint64 left = bytes.size();
-    while (m_fd >= 0 && left > 0) {
-        const ssize_t n = ::write(m_fd, p, size_t(left));
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
-            QTest::qWait(1);
-            continue;
-        }
-        if (n <= 0)
-            return;
-        p += n;
-        left -= n;
-    }
+    return tcsetattr(fd, TCSANOW, &tio) == 0;
 }
 
 void SimLink::sendPieces(const QVector<QByteArray> &pieces, int gapMs)
@@ -91,49 +64,6 @@ void SimLink::sendPieces(const QVector<QByteArray> &pieces, int gapMs)
         send(piece);
         collect(gapMs);
     }
-}
-
-void SimLink::drain()
-{
-    char buffer[4096];
-    while (m_fd >= 0) {
-        const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
-        if (n > 0) {
-            m_chunks.append({m_clock.elapsed(), QByteArray(buffer, int(n))});
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        return;
-    }
-}
-
-void SimLink::collect(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    do {
-        drain();
-        QTest::qWait(1);
-    } while (timer.elapsed() < ms);
-    drain();
-}
-
-bool SimLink::collectUntil(int n, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (received().size() < n && timer.elapsed() < timeoutMs)
-        collect(1);
-    return received().size() >= n;
-}
-
-QByteArray SimLink::received() const
-{
-    QByteArray all;
-    for (const Chunk &chunk : m_chunks)
-        all += chunk.bytes;
-    return all;
 }
 
 bool splitCleanStream(const QByteArray &stream, QVector<QByteArray> *frames)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rawlink.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -28,41 +30,14 @@ private:
 
 // The program's end of the serial line, opened raw on the simulator's slave path. Every
 // byte the simulator writes is collected with the time it arrived.
-class SimLink
+class SimLink : public RawLink
 {
 public:
-    struct Chunk
-    {
-        qint64 atMs;
-        QByteArray bytes;
-    };
-
-    SimLink() { m_clock.start(); }
-    ~SimLink();
-
     bool open(const QString &path);
-    void close();
-    int fd() const { return m_fd; }
+    void close() { closeFd(); }
 
-    void send(const QByteArray &bytes);
     // Sends the pieces as separate writes, `gapMs` apart.
     void sendPieces(const QVector<QByteArray> &pieces, int gapMs);
-
-    // Keeps reading for this long.
-    void collect(int ms);
-    // Reads until at least n bytes have arrived since the last clear, or the time is up.
-    bool collectUntil(int n, int timeoutMs);
-
-    QByteArray received() const;
-    const QVector<Chunk> &chunks() const { return m_chunks; }
-    void clear() { m_chunks.clear(); }
-
-private:
-    void drain();
-
-    int m_fd = -1;
-    QElapsedTimer m_clock;
-    QVector<Chunk> m_chunks;
 };
 
 // Cuts a stream written without faults into its frames, by their markers and lengths.

@@ -499,8 +499,8 @@ void tst_Simulator::okStartsTheLiveStream()
     SimLink link;
     QVERIFY(link.open(sim.slavePath()));
     link.send("OK");
-    QVERIFY(link.collectUntil(1, 1000));
-    link.clear();
+    QVERIFY(link.waitForBytes(1, 1000));
+    link.clearReceived();
     link.collect(kWatchMs);
 
     QVector<QByteArray> frames;
@@ -546,16 +546,16 @@ void tst_Simulator::disStopsTheLiveStream()
     SimLink link;
     QVERIFY(link.open(sim.slavePath()));
     link.send("OK");
-    QVERIFY(link.collectUntil(100, 1000));
+    QVERIFY(link.waitForBytes(100, 1000));
     link.send("DIS");
     link.collect(kSettleMs);
-    link.clear();
+    link.clearReceived();
     link.collect(300);
     QCOMPARE(link.received().size(), 0);
 
     // And it starts again on the next greeting.
     link.send("OK");
-    QVERIFY(link.collectUntil(kLiveFrameLength, 1000));
+    QVERIFY(link.waitForBytes(kLiveFrameLength, 1000));
 }
 
 void tst_Simulator::readIsAnsweredWithNineteenSettingsFrames_data()
@@ -584,7 +584,7 @@ void tst_Simulator::readIsAnsweredWithNineteenSettingsFrames()
     QVERIFY(link.open(sim.slavePath()));
     if (streaming) {
         link.send("OK");
-        QVERIFY(link.collectUntil(1, 1000));
+        QVERIFY(link.waitForBytes(1, 1000));
     }
     link.send("RR");
     link.collect(kAnswerMs);
@@ -634,12 +634,12 @@ void tst_Simulator::writtenSettingsComeBackOnRead()
         QByteArray all;
         for (const QByteArray &token : tokens)
             all += token;
-        link.clear();
+        link.clearReceived();
         link.send(all);
     } else {
         for (const QByteArray &token : tokens) {
             if (token == "RR")
-                link.clear();
+                link.clearReceived();
             QVector<QByteArray> pieces;
             const int step = pieceLength > 0 ? pieceLength : token.size();
             for (int at = 0; at < token.size(); at += step)
@@ -725,7 +725,7 @@ void tst_Simulator::exitsCleanly()
     SimLink link;
     QVERIFY(link.open(sim.slavePath()));
     link.send("OK");
-    QVERIFY(link.collectUntil(100, 1000));
+    QVERIFY(link.waitForBytes(100, 1000));
 
     if (signal != 0) {
         QVERIFY(sim.terminate(signal));
@@ -816,7 +816,7 @@ void tst_Simulator::sameSeedGivesTheSameBytes()
         if (!link.open(sim.slavePath()))
             return QByteArray();
         link.send("OK");
-        link.collectUntil(kBytes, 5000);
+        link.waitForBytes(kBytes, 5000);
         return link.received().left(kBytes);
     };
     const QByteArray first = run("5");
