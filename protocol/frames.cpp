@@ -259,6 +259,17 @@ void buildFrameInto(const FrameLayout &layout, const ParamStore &store, QString 
     buffer.replace(0, layout.builtLength, buildFrameText(layout, store));
 }
 
+QByteArray buildParameterFile(const ParamStore &store)
+{
+    QByteArray text;
+    for (const FrameLayout *layout : {&kFrameS, &kFrameG, &kFrameH}) {
+        QString buffer = QString::fromLatin1(layout->tmpl);
+        buildFrameInto(*layout, store, buffer);
+        text += buffer.toLatin1();
+    }
+    return text;
+}
+
 void parseFrameFields(const FrameLayout &layout, const QString &text, int at, ParamStore &store)
 {
     int pos = at + 1; // after the start letter

@@ -2,6 +2,7 @@
 
 #include "paramstore.h"
 
+#include <QByteArray>
 #include <QString>
 
 // The three outbound text frames (S, G, H). Each is 81 ASCII characters: a start letter,
@@ -49,6 +50,10 @@ QString buildFrameText(const FrameLayout &layout, const ParamStore &store);
 
 // Replaces the start of the frame buffer by a fresh build; the tail stays as it is.
 void buildFrameInto(const FrameLayout &layout, const ParamStore &store, QString &buffer);
+
+// The three frames built from fresh templates, back to back: what a parameter file holds
+// for this store.
+QByteArray buildParameterFile(const ParamStore &store);
 
 // Reads every field of the frame from text starting at `at`. Text that is not hexadecimal
 // reads as 0; nothing is range-checked here. Sets Volt from Volt_x10 when the frame holds it.

@@ -167,13 +167,7 @@ ParamStore factorySettings()
 
 QByteArray settingsText(const ParamStore &settings)
 {
-    QByteArray text;
-    for (const FrameLayout *layout : {&kFrameS, &kFrameG, &kFrameH}) {
-        QString buffer = QString::fromLatin1(layout->tmpl);
-        buildFrameInto(*layout, settings, buffer);
-        text += buffer.toLatin1();
-    }
-    return text;
+    return buildParameterFile(settings);
 }
 
 ParamStore settingsFromText(const QByteArray &text, const ParamStore &base)

@@ -114,15 +114,9 @@ private slots:
         saved.Volt_x10 = 42;
         saved.THCURE_Data05 = 99;
         saved.Spare1_x10 = 5;
-        QString text =
-            QLatin1String(kFrameS.tmpl) + QLatin1String(kFrameG.tmpl) + QLatin1String(kFrameH.tmpl);
-        QString s = QLatin1String(kFrameS.tmpl), g = QLatin1String(kFrameG.tmpl),
-                h = QLatin1String(kFrameH.tmpl);
-        buildFrameInto(kFrameS, saved, s);
-        buildFrameInto(kFrameG, saved, g);
-        buildFrameInto(kFrameH, saved, h);
+        const QByteArray text = buildParameterFile(saved);
         const QString path = m_dir.filePath(QStringLiteral("custom.dat"));
-        writeFile(path, (s + g + h).toLatin1());
+        writeFile(path, text);
 
         f.window->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->stop();
         f.watcher.queueFile(path);
@@ -145,7 +139,7 @@ private slots:
         QCOMPARE(ParamData.DR_EXP, -9);
         QCOMPARE(debugLines,
                  (QStringList{"Blength00:243", "Blength01:243", "Blength02:243", "Blength03:243"}));
-        QCOMPARE(FileText, s + g + h);
+        QCOMPARE(FileText, QString::fromLatin1(text));
     }
 
     void loadToleratesShortAndDamagedFiles_data()
@@ -313,12 +307,7 @@ private:
         s.sub1 = -55;
         s.Atti3 = 77;
         s.THCURE_Data02 = 66;
-        QString a = QLatin1String(kFrameS.tmpl), b = QLatin1String(kFrameG.tmpl),
-                c = QLatin1String(kFrameH.tmpl);
-        buildFrameInto(kFrameS, s, a);
-        buildFrameInto(kFrameG, s, b);
-        buildFrameInto(kFrameH, s, c);
-        return (a + b + c).toLatin1();
+        return buildParameterFile(s);
     }
 
     QTemporaryDir m_dir;

@@ -678,6 +678,8 @@ void TestFrames::factoryFileLoadsFactoryValues()
     restData(factory);
     restData2(factory);
 
+    QCOMPARE(buildParameterFile(factory), file.toLatin1());
+
     ParamStore loaded = customStore();
     parseParameterText(file, loaded);
     QCOMPARE(differingFields(loaded, withFramesFrom(customStore(), factory, "SGH")), QStringList());

@@ -43,3 +43,9 @@ public:
 // Cuts a stream written without faults into its frames, by their markers and lengths.
 // Returns false at the first byte that starts no frame, or a frame cut short at the end.
 bool splitCleanStream(const QByteArray &stream, QVector<QByteArray> *frames);
+
+// A list of differences as one line for a failure message.
+inline QString describe(const QStringList &differences)
+{
+    return differences.join(QLatin1String(", "));
+}

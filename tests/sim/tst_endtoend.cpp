@@ -55,11 +55,6 @@ ParamStore transmitterSettings()
     return settingsFromText(settingsText(s), factorySettings());
 }
 
-QString describe(const QStringList &differences)
-{
-    return differences.join(QLatin1String(", "));
-}
-
 } // namespace
 
 class tst_EndToEnd : public QObject

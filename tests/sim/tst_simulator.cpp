@@ -48,8 +48,7 @@ QByteArray frameText(const FrameLayout &layout, const ParamStore &settings)
 
 QByteArray writeSequence(const ParamStore &settings)
 {
-    return frameText(kFrameS, settings) + frameText(kFrameG, settings) +
-           frameText(kFrameH, settings) + "WWW";
+    return buildParameterFile(settings) + "WWW";
 }
 
 // Settings that differ from the factory values in every frame.
@@ -73,11 +72,6 @@ ParamStore changedSettings()
     s.Spare1_x10 = 123;
     s.DR_SW2 = 2;
     return settingsFromText(settingsText(s), factorySettings());
-}
-
-QString describe(const QStringList &differences)
-{
-    return differences.join(QLatin1String(", "));
 }
 
 struct Decoded
