@@ -3,6 +3,7 @@
 // None refreshes a widget; the next refresh pass shows the result.
 #include "mainwindow.h"
 
+#include "alarmvolt.h"
 #include "drselect.h"
 #include "paramstore.h"
 
@@ -86,8 +87,7 @@ KORVA_SPIN(THCURE_Data07)
 // edited alarm reaches the transmitter.
 void MainWindow::on_doubleSpinBox_Volt_valueChanged(double arg1)
 {
-    ParamData.Volt = arg1;
-    ParamData.Volt_x10 = qRound(arg1 * 10.0);
+    editAlarmVolt(ParamData, arg1);
 }
 
 // The two D/R panels share the on/off and channel fields. Only the first panel's channel box

@@ -5,6 +5,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "alarmvolt.h"
 #include "hover.h"
 #include "paramstore.h"
 
@@ -77,7 +78,8 @@ const PanelRow kDr[] = {
     combo(&U::comboBox_DR_SW1, &P::DR_SW2),   spin(&U::spinBox_DR_UP1, &P::DR_UP1),
     spin(&U::spinBox_DR_DOWN1, &P::DR_DOWN1),
 };
-// doubleSpinBox_Volt comes first and is set by hand: it is the only double.
+// doubleSpinBox_Volt comes first and is set by hand: it is the only double, and it shows no
+// more than the frame can send.
 const PanelRow kParameter[] = {
     spin(&U::spinBox_Mode, &P::Mode),
     spin(&U::spinBox_Vertion, &P::Vertion),
@@ -231,7 +233,7 @@ void MainWindow::DR_Display()
 
 void MainWindow::Parameter_Display()
 {
-    ui->doubleSpinBox_Volt->setValue(ParamData.Volt);
+    ui->doubleSpinBox_Volt->setValue(alarmVoltShown(ParamData.Volt));
     showPanel(ui, kParameter);
 }
 

@@ -1,5 +1,11 @@
 #include "decoder.h"
 
+#include "rangecheck.h"
+
+#include <QVarLengthArray>
+
+#include <algorithm>
+#include <cmath>
 #include <iterator>
 
 namespace {
@@ -102,13 +108,26 @@ bool isLiveKind(quint8 kind)
     return kind == kChannelKind || kind == kLinkStatusKind;
 }
 
+int frameLength(FrameFamily family)
+{
+    switch (family) {
+    case FrameFamily::Aux:
+        return kAuxFrameLength;
+    case FrameFamily::Parameter:
+        return kParameterFrameLength;
+    case FrameFamily::Channel:
+    case FrameFamily::LinkStatus:
+        break;
+    }
+    return kLiveFrameLength;
+}
+
 // Stores one frame that starts at `start` of `bytes` and is known to be complete.
 void store(const QByteArray &bytes, int start, FrameFamily family, ParamStore &s,
            DecodedFrame *decoded)
 {
-    const QByteArray f = bytes.mid(start, family == FrameFamily::Aux         ? kAuxFrameLength
-                                          : family == FrameFamily::Parameter ? kParameterFrameLength
-                                                                             : kLiveFrameLength);
+    const QByteArray f = bytes.mid(start, frameLength(family));
+    decoded->bytes = f;
     decoded->family = family;
     decoded->kind = 0;
     decoded->readFlag = 0;
@@ -168,70 +187,338 @@ bool wholeChunkFamily(const QByteArray &c, FrameFamily *family)
     }
 }
 
-// The AUX frame has only one marker byte; its four sources (0..5) are what tells it from the
-// middle of another frame when the receiver has to find its way back into a byte stream.
+// ---------------------------------------------------------------------------------------------
+// Reading a byte stream in which frames may be split, merged, cut short or separated by noise.
+
+// How strongly the bytes at a position say "a frame starts here": live frames carry two
+// marker bytes, parameter frames three (and values that lie in their ranges), AUX frames one
+// marker and four sources that must be 0..5. For an unfinished frame, what it will have once
+// complete.
+constexpr int kWeakStrength = 0;   // the first two bytes of an AUX frame can be anything
+constexpr int kMarkerStrength = 8; // a lone FE, or FE and a byte that is not yet a kind
+constexpr int kLiveStrength = 16;
+constexpr int kPlausibleLiveBonus = 8;
+constexpr int kParameterStrength = 24;
+constexpr int kInRangeBonus = 8;
+constexpr int kAuxStrength = 28;
 constexpr int kAuxSourceMax = 5;
-bool plausibleAux(const QByteArray &bytes, int start)
+
+// What the bytes right after a frame show: nothing that starts a frame, something that may
+// (Likely when its markers are already there), or a whole frame.
+enum class Follow { Junk, Unknown, Likely, Frame };
+
+struct Candidate
 {
-    for (int i = 3; i <= 6; ++i) {
-        if (at(bytes, start + i) > kAuxSourceMax)
+    FrameFamily family = FrameFamily::Channel;
+    int length = 0;
+    bool complete = false;
+    int strength = 0;
+};
+
+struct Reading
+{
+    Follow follow;
+    int strength;
+};
+
+enum class Verdict { Keep, Replace, Undecided };
+
+// How much the bytes right after a frame add to its reading: another frame starting there
+// confirms it.
+constexpr int kFollowedByFrame = 12;
+
+// Whether `challenger` is the better reading of the same bytes than `incumbent`: the frame's
+// own strength plus what follows it; a tie goes to the challenger. Unless the reading must be
+// decided now, an unknown follow-up can still turn out either way; when it must, a frame that
+// may be starting there counts fully if its markers are in place, else for half.
+Verdict compare(Reading incumbent, Reading challenger, bool decideNow)
+{
+    const auto outcomes = [decideNow](const Reading &r) {
+        switch (r.follow) {
+        case Follow::Junk:
+            return QVector<int>{r.strength};
+        case Follow::Frame:
+            return QVector<int>{r.strength + kFollowedByFrame};
+        case Follow::Unknown:
+        case Follow::Likely:
+            break;
+        }
+        if (decideNow)
+            return QVector<int>{r.strength + (r.follow == Follow::Likely ? kFollowedByFrame
+                                                                         : kFollowedByFrame / 2)};
+        return QVector<int>{r.strength, r.strength + kFollowedByFrame};
+    };
+    bool replace = false;
+    bool keep = false;
+    for (int i : outcomes(incumbent)) {
+        for (int c : outcomes(challenger))
+            (c >= i ? replace : keep) = true;
+    }
+    return replace && keep ? Verdict::Undecided : replace ? Verdict::Replace : Verdict::Keep;
+}
+
+// The range of each payload slot of each parameter kind, looked up once.
+struct SlotRange
+{
+    bool checked = false;
+    int low = 0;
+    int high = 0;
+};
+
+const QVector<QVector<SlotRange>> &slotRanges()
+{
+    static const QVector<QVector<SlotRange>> ranges = [] {
+        QVector<QVector<SlotRange>> all;
+        for (const ParameterKind &k : kKinds) {
+            QVector<SlotRange> row;
+            for (const PayloadSlot &slot : k.payload) {
+                if (!slot.member)
+                    break;
+                const RangeRule *rule = findRangeRule(slot.member);
+                row.append(rule ? SlotRange{true, rule->low, rule->high} : SlotRange{});
+            }
+            all.append(row);
+        }
+        return all;
+    }();
+    return ranges;
+}
+
+// Whether the payload bytes of a parameter frame that have arrived hold values a transmitter
+// sends: inside their fields' ranges.
+bool payloadInRange(const ParameterKind &kind, const QByteArray &b, int start)
+{
+    const QVector<SlotRange> &ranges = slotRanges()[int(&kind - kKinds)];
+    for (int i = 0; i < ranges.size(); ++i) {
+        const PayloadSlot &slot = kind.payload[i];
+        const int at0 = start + slot.byte;
+        if (!ranges[i].checked || at0 + (slot.word ? 1 : 0) >= b.size())
+            continue;
+        const int value = (slot.word ? byteArrayToInt(b, at0) : at(b, at0)) - slot.offset;
+        if (value < ranges[i].low || value > ranges[i].high)
             return false;
     }
     return true;
 }
 
-// Chunks that look like one frame but far more likely are the head of a split one: 12 bytes
-// that start like a live frame and carry no known kind, and 8 bytes that start like a
-// throttle-curve frame (FE, -, AA) and carry no plausible AUX sources.
-bool takenAsWhole(const QByteArray &c)
+// Whether the words of a live frame that have arrived hold what a transmitter reports: channel
+// outputs around 0..2000 and voltages well below 40.95 V.
+bool liveValuesPlausible(const QByteArray &b, int start, quint8 kind)
 {
-    FrameFamily family;
-    if (!wholeChunkFamily(c, &family))
-        return false;
-    if (family == FrameFamily::Parameter)
-        return !(isLiveKind(at(c, 1)) && !findParameterKind(at(c, 2)));
-    if (family == FrameFamily::Aux)
-        return !(at(c, 0) == kFrameMarker && !plausibleAux(c, 0));
+    constexpr int kMaxWord = 0x0FFF;
+    const auto fits = [&](int at0) {
+        return at0 + 1 >= b.size() || byteArrayToInt(b, at0) <= kMaxWord;
+    };
+    if (kind == kLinkStatusKind)
+        return fits(start + 4);
+    for (int at0 = start + 2; at0 < start + kLiveFrameLength; at0 += 2) {
+        if (!fits(at0))
+            return false;
+    }
     return true;
 }
 
-enum class Scan { Complete, NeedMore, Invalid };
-
-// Looks for a frame starting at `start`, as strictly as the scanner needs to resynchronise:
-// a parameter frame must have a known kind, a live frame its kind byte.
-Scan frameAt(const QByteArray &bytes, int start, FrameFamily *family)
+bool auxSourcesPlausible(const QByteArray &b, int start)
 {
-    const int n = bytes.size() - start;
-    const auto need = [n](int len) { return n >= len; };
-    if (at(bytes, start) == kFrameMarker) {
-        if (!need(2))
-            return Scan::NeedMore;
-        const quint8 b1 = at(bytes, start + 1);
-        if (isLiveKind(b1)) {
-            *family = b1 == kChannelKind ? FrameFamily::Channel : FrameFamily::LinkStatus;
-            return need(kLiveFrameLength) ? Scan::Complete : Scan::NeedMore;
-        }
-        if (!need(3))
-            return Scan::NeedMore;
-        const quint8 b2 = at(bytes, start + 2);
-        if (findParameterKind(b2)) {
-            if (!need(kParameterFrameLength))
-                return Scan::NeedMore;
-            if (at(bytes, start + 11) == kFrameMarker) {
-                *family = FrameFamily::Parameter;
-                return Scan::Complete;
+    const int end = qMin(start + 7, int(b.size()));
+    for (int i = start + 3; i < end; ++i) {
+        if (at(b, i) > kAuxSourceMax)
+            return false;
+    }
+    return true;
+}
+
+// One way to read the bytes at a position.
+struct Step
+{
+    enum Kind { Take, Skip, Wait } kind = Skip;
+    int to = 0;           // Skip: where reading goes on
+    Candidate frame;      // Take, and Wait with a pending frame
+    bool pending = false; // Wait: `frame` is whole and waits for the next read
+    int heldFrom = 0;     // Wait with a pending frame: where the unfinished bytes start
+
+    static Step skipTo(int q) { return {Skip, q, {}, false, 0}; }
+    static Step waitHere() { return {Wait, 0, {}, false, 0}; }
+    static Step waitFor(const Candidate &whole, int heldFrom)
+    {
+        return {Wait, 0, whole, true, heldFrom};
+    }
+    static Step take(const Candidate &whole) { return {Take, 0, whole, false, 0}; }
+};
+
+// Reads a buffer of undecided bytes.
+class Reader
+{
+public:
+    enum Mode {
+        Open,  // more bytes may come: a reading they could still change waits for them
+        Now,   // more bytes may come, but the reading at hand must be decided without them
+        Final, // nothing more joins these bytes: unfinished frames count for nothing
+    };
+
+    // In Final mode, what follows the last byte is a frame when `nextIsFrame`.
+    Reader(const QByteArray &bytes, Mode mode, bool nextIsFrame = false)
+        : m_b(bytes)
+        , m_mode(mode)
+        , m_nextIsFrame(nextIsFrame)
+    {}
+
+    QVector<Candidate> candidatesAt(int p) const;
+    Follow followAt(int x) const;
+    Step decide(int p) const;
+
+private:
+    Reading reading(int p, const Candidate &c) const
+    {
+        return {followAt(p + c.length), c.strength};
+    }
+    Verdict compare(const Reading &incumbent, const Reading &challenger) const
+    {
+        return ::compare(incumbent, challenger, m_mode != Open);
+    }
+    void add(QVector<Candidate> &out, FrameFamily family, int length, int available,
+             int strength) const;
+
+    const QByteArray &m_b;
+    Mode m_mode;
+    bool m_nextIsFrame;
+};
+
+void Reader::add(QVector<Candidate> &out, FrameFamily family, int length, int available,
+                 int strength) const
+{
+    const bool complete = available >= length;
+    if (complete || m_mode != Final)
+        out.append({family, length, complete, strength});
+}
+
+QVector<Candidate> Reader::candidatesAt(int p) const
+{
+    QVector<Candidate> out;
+    const int available = m_b.size() - p;
+    if (at(m_b, p) == kFrameMarker) {
+        if (available == 1) {
+            add(out, FrameFamily::Channel, kLiveFrameLength, available, kMarkerStrength);
+        } else {
+            const quint8 b1 = at(m_b, p + 1);
+            if (isLiveKind(b1)) {
+                add(out, b1 == kChannelKind ? FrameFamily::Channel : FrameFamily::LinkStatus,
+                    kLiveFrameLength, available,
+                    kLiveStrength + (liveValuesPlausible(m_b, p, b1) ? kPlausibleLiveBonus : 0));
+            } else if (available == 2) {
+                add(out, FrameFamily::Parameter, kParameterFrameLength, available, kMarkerStrength);
+            }
+            const ParameterKind *kind =
+                available >= 3 ? findParameterKind(at(m_b, p + 2)) : nullptr;
+            if (kind && (available < kParameterFrameLength || at(m_b, p + 11) == kFrameMarker)) {
+                const int strength =
+                    kParameterStrength + (payloadInRange(*kind, m_b, p) ? kInRangeBonus : 0);
+                add(out, FrameFamily::Parameter, kParameterFrameLength, available, strength);
             }
         }
-    } else if (!need(3)) {
-        return Scan::NeedMore; // bytes 0 and 1 of an AUX frame can be anything
     }
-    if (at(bytes, start + 2) == kAuxMarker) {
-        *family = FrameFamily::Aux;
-        if (!need(kAuxFrameLength))
-            return Scan::NeedMore;
-        return plausibleAux(bytes, start) ? Scan::Complete : Scan::Invalid;
+    if (available >= 3) {
+        if (at(m_b, p + 2) == kAuxMarker && auxSourcesPlausible(m_b, p))
+            add(out, FrameFamily::Aux, kAuxFrameLength, available, kAuxStrength);
+    } else {
+        add(out, FrameFamily::Aux, kAuxFrameLength, available, kWeakStrength);
     }
-    return Scan::Invalid;
+    return out;
+}
+
+Follow Reader::followAt(int x) const
+{
+    if (x >= m_b.size())
+        return m_mode != Final ? Follow::Unknown : m_nextIsFrame ? Follow::Frame : Follow::Junk;
+    Follow f = Follow::Junk;
+    for (const Candidate &c : candidatesAt(x)) {
+        if (c.complete)
+            return Follow::Frame;
+        f = qMax(f, c.strength >= kLiveStrength ? Follow::Likely : Follow::Unknown);
+    }
+    return f;
+}
+
+Step Reader::decide(int p) const
+{
+    const int n = m_b.size();
+    const QVector<Candidate> here = candidatesAt(p);
+    if (here.isEmpty())
+        return Step::skipTo(p + 1);
+
+    // Two whole frames at the same start: the longer one takes a tie. Bytes that must be
+    // decided now cannot wait for what follows.
+    const Candidate *best = nullptr;
+    for (const Candidate &c : here) {
+        if (!c.complete)
+            continue;
+        if (!best) {
+            best = &c;
+            continue;
+        }
+        const bool longer = c.length > best->length;
+        const Candidate &shorter = longer ? *best : c;
+        const Candidate &other = longer ? c : *best;
+        const Reader now(m_b, m_mode == Final ? Final : Now, m_nextIsFrame);
+        best = now.compare(now.reading(p, shorter), now.reading(p, other)) == Verdict::Replace
+                   ? &other
+                   : &shorter;
+    }
+    // A frame still arriving here could turn out better than the whole one: wait for it.
+    for (const Candidate &c : here) {
+        if (m_mode == Open && !c.complete &&
+            (!best || compare(reading(p, *best), {Follow::Frame, c.strength}) != Verdict::Keep)) {
+            if (!best) {
+                // A whole frame inside the unfinished one, with a frame right after it, is
+                // the better reading: the unfinished one was cut short.
+                for (int q = p + 1; q < n; ++q) {
+                    for (const Candidate &i : candidatesAt(q)) {
+                        if (i.complete && followAt(q + i.length) == Follow::Frame)
+                            return Step::skipTo(q);
+                    }
+                }
+            }
+            return Step::waitHere();
+        }
+    }
+    if (!best)
+        return Step::skipTo(p + 1);
+
+    // A frame that starts inside this one: if it is the better reading, this one was cut
+    // short on the line. A parameter frame can only have been cut before its end marker.
+    const int end = qMin(p + best->length, n);
+    const auto couldEndCutFrame = [&](int q) {
+        return best->family != FrameFamily::Parameter || at(m_b, q - 1) == kFrameMarker;
+    };
+    int undecidedAt = -1;
+    for (int q = p + 1; q < end; ++q) {
+        if (!couldEndCutFrame(q))
+            continue;
+        for (const Candidate &i : candidatesAt(q)) {
+            if (!i.complete)
+                continue;
+            const Verdict v = compare(reading(p, *best), reading(q, i));
+            if (v == Verdict::Replace)
+                return Step::skipTo(q);
+            if (v == Verdict::Undecided && undecidedAt < 0)
+                undecidedAt = q;
+        }
+    }
+    if (m_mode == Open) {
+        if (undecidedAt >= 0)
+            return Step::waitFor(*best, undecidedAt);
+        // The last bytes of this frame could also be the start of the next one after a cut:
+        // the next read tells.
+        for (int q = p + 1; q < end; ++q) {
+            if (!couldEndCutFrame(q))
+                continue;
+            for (const Candidate &c : candidatesAt(q)) {
+                if (!c.complete && c.strength >= kMarkerStrength)
+                    return Step::waitFor(*best, q);
+            }
+        }
+    }
+    return Step::take(*best);
 }
 
 } // namespace
@@ -269,59 +556,122 @@ bool decodeWholeChunk(const QByteArray &chunk, ParamStore &s, DecodedFrame *deco
     return true;
 }
 
+// How the receive buffer reads the line. A chunk that is by itself exactly one frame (20 bytes
+// FE 18|19, 8 bytes with AA at byte 2, or 12 bytes FE ... FE) is that frame, whatever came
+// before it: this is the reading that accounts for the whole chunk, and bytes held from before
+// were a frame cut short. Two exceptions: an AUX-shaped chunk whose sources no transmitter
+// sends, arriving while the start of a frame is held, is the continuation of that frame; and
+// twelve bytes FE 18|19 of an unknown kind, reported as such, are also kept as the possible
+// start of a live frame. Everything else joins the undecided bytes, which are read from the
+// start. At each position the candidates are the frames whose markers are in place there
+// (AUX frames only with sources 0..5). A whole candidate is taken unless a frame that starts
+// inside it is the better reading; then the bytes before that frame were a frame cut short
+// on the line. Between two readings, the one followed by another frame wins; when both are
+// followed alike, the more strongly marked frame wins, and a tie goes to the frame that
+// starts later. A frame is decided only when the bytes that have arrived decide it: if the
+// next read could still change the reading (the frame's last bytes may begin the next frame
+// after a cut), the whole frame waits for that read, at most kHoldMs. Unfinished frames wait
+// kHoldMs from their first byte; then whatever is whole among the waiting bytes is taken and
+// the rest dropped.
 void FrameAssembler::feed(const QByteArray &chunk, qint64 nowMs, ParamStore &s,
                           const FrameHandler &onFrame)
 {
     if (chunk.isEmpty())
         return;
-    if (!m_held.isEmpty() && nowMs - m_heldSince > kHoldMs)
-        m_held.clear(); // too old to be part of anything that arrives now
+    expire(nowMs, s, onFrame);
 
-    if (!m_held.isEmpty()) {
-        // A chunk that completes the held partial frame is its continuation, even when on
-        // its own it would look like a frame.
-        QByteArray joined = m_held;
-        joined += chunk;
-        FrameFamily family;
-        const bool continues = frameAt(joined, 0, &family) == Scan::Complete;
-        if (continues || !takenAsWhole(chunk)) {
-            scan(joined, m_held.size(), nowMs, s, onFrame);
-            return;
-        }
-        m_held.clear();
-    }
-
-    if (takenAsWhole(chunk)) {
+    FrameFamily family;
+    if (wholeChunkFamily(chunk, &family) && !continuesHeldFrame(chunk)) {
+        settle(true, s, onFrame);
         DecodedFrame decoded;
-        decodeWholeChunk(chunk, s, &decoded);
+        store(chunk, 0, family, s, &decoded);
         onFrame(decoded);
+        if (family == FrameFamily::Parameter && decoded.readFlag == 0 && isLiveKind(at(chunk, 1)))
+            append(chunk, nowMs);
         return;
     }
-    scan(chunk, 0, nowMs, s, onFrame);
+    append(chunk, nowMs);
+    scan(false, false, s, onFrame);
 }
 
-void FrameAssembler::scan(const QByteArray &bytes, int previouslyHeld, qint64 nowMs, ParamStore &s,
-                          const FrameHandler &onFrame)
+bool FrameAssembler::continuesHeldFrame(const QByteArray &chunk) const
 {
-    int pos = 0;
-    while (pos < bytes.size()) {
-        FrameFamily family;
-        const Scan result = frameAt(bytes, pos, &family);
-        if (result == Scan::NeedMore)
-            break;
-        if (result == Scan::Invalid) {
-            ++pos;
+    if (chunk.size() != kAuxFrameLength || auxSourcesPlausible(chunk, 0) || m_bytes.isEmpty())
+        return false;
+    QByteArray joined = held();
+    joined += chunk;
+    const Reader reader(joined, Reader::Open);
+    for (const Candidate &c : reader.candidatesAt(0)) {
+        if (c.family != FrameFamily::Aux && c.strength >= kLiveStrength)
+            return true;
+    }
+    return false;
+}
+
+void FrameAssembler::expire(qint64 nowMs, ParamStore &s, const FrameHandler &onFrame)
+{
+    if (!m_bytes.isEmpty() && nowMs - m_times.at(m_heldFrom) > kHoldMs)
+        settle(false, s, onFrame);
+}
+
+qint64 FrameAssembler::msUntilExpiry(qint64 nowMs) const
+{
+    if (m_bytes.isEmpty())
+        return -1;
+    return qMax<qint64>(0, m_times.at(m_heldFrom) + kHoldMs + 1 - nowMs);
+}
+
+void FrameAssembler::clear()
+{
+    m_bytes.clear();
+    m_times.clear();
+    m_pendingLength = 0;
+    m_heldFrom = 0;
+}
+
+void FrameAssembler::append(const QByteArray &chunk, qint64 nowMs)
+{
+    m_bytes += chunk;
+    m_times.insert(m_times.size(), chunk.size(), nowMs);
+}
+
+void FrameAssembler::settle(bool nextIsFrame, ParamStore &s, const FrameHandler &onFrame)
+{
+    if (!m_bytes.isEmpty())
+        scan(true, nextIsFrame, s, onFrame);
+    clear();
+}
+
+void FrameAssembler::scan(bool final, bool nextIsFrame, ParamStore &s, const FrameHandler &onFrame)
+{
+    const Reader reader(m_bytes, final ? Reader::Final : Reader::Open, nextIsFrame);
+    const int n = m_bytes.size();
+    int p = 0;
+    m_pendingLength = 0;
+    m_heldFrom = 0;
+    while (p < n) {
+        Step step = reader.decide(p);
+        if (step.kind == Step::Wait) {
+            const int heldFrom = step.pending ? step.heldFrom : p;
+            if (n - heldFrom < kLiveFrameLength) {
+                if (step.pending) {
+                    m_pendingLength = step.frame.length;
+                    m_heldFrom = heldFrom - p;
+                }
+                break;
+            }
+            // Waiting would hold more than a frame's worth: decide with what is here.
+            step = Reader(m_bytes, Reader::Now).decide(p);
+        }
+        if (step.kind == Step::Skip) {
+            p = step.to;
             continue;
         }
         DecodedFrame decoded;
-        store(bytes, pos, family, s, &decoded);
+        store(m_bytes, p, step.frame.family, s, &decoded);
         onFrame(decoded);
-        pos += family == FrameFamily::Aux         ? kAuxFrameLength
-               : family == FrameFamily::Parameter ? kParameterFrameLength
-                                                  : kLiveFrameLength;
+        p += step.frame.length;
     }
-    m_held = bytes.mid(pos);
-    // The hold time runs from the first byte of the partial frame.
-    if (pos >= previouslyHeld)
-        m_heldSince = nowMs;
+    m_bytes.remove(0, p);
+    m_times.remove(0, p);
 }

@@ -3,6 +3,7 @@
 #include "paramstore.h"
 
 #include <QByteArray>
+#include <QVector>
 
 #include <functional>
 
@@ -25,6 +26,7 @@ struct DecodedFrame
     FrameFamily family = FrameFamily::Channel;
     int kind = 0;     // kind byte: byte 1 of a live frame, byte 2 of a parameter frame
     int readFlag = 0; // settings frame number 1..19; 0 for live frames and unknown kinds
+    QByteArray bytes; // the frame as it was taken from the line
 };
 
 // One payload byte (or word) of a parameter frame and the field it fills.
@@ -55,19 +57,13 @@ int byteArrayToInt(const QByteArray &b, int a);
 // markers but an unknown kind is recognised and changes nothing.
 bool decodeWholeChunk(const QByteArray &chunk, ParamStore &store, DecodedFrame *decoded);
 
-// Puts frames back together when the serial driver splits or merges them.
-//
-// A chunk that is exactly one frame is decoded as it is and drops any partial frame held
-// from before, unless it is the continuation of that partial frame. Anything else is
-// appended to the held bytes and every whole, well-marked frame in them is decoded in
-// order; bytes that cannot start a frame are dropped. A partial frame at the end is kept
-// for at most kHoldMs and is never longer than one frame. Inside a byte stream an AUX frame,
-// which has a single marker byte, counts only with sources a transmitter can send (0..5); a
-// chunk that could be the head of a split frame (FE 18/19 with an unknown kind, or FE ? AA
-// without such sources) is held as one.
+// Puts frames back together when the line splits, merges, cuts or garbles them. The rule
+// that decides between two readings of the same bytes is written down once, in decoder.cpp
+// above FrameAssembler::feed.
 class FrameAssembler
 {
 public:
+    // Bytes of an unfinished frame wait this long for the rest, counted from their first byte.
     static constexpr qint64 kHoldMs = 100;
 
     using FrameHandler = std::function<void(const DecodedFrame &)>;
@@ -75,13 +71,28 @@ public:
     // Decodes what the chunk completes; onFrame runs after each frame has been stored.
     void feed(const QByteArray &chunk, qint64 nowMs, ParamStore &store,
               const FrameHandler &onFrame);
-    QByteArray held() const { return m_held; }
-    void clear() { m_held.clear(); }
+    // Settles whatever has waited longer than kHoldMs: a whole frame that waited for the next
+    // read is taken, an unfinished one is dropped. feed() does this itself; call it when no
+    // read comes, so that nothing waits much longer than kHoldMs.
+    void expire(qint64 nowMs, ParamStore &store, const FrameHandler &onFrame);
+    // Milliseconds until expire() has something to settle, or -1 when nothing waits.
+    qint64 msUntilExpiry(qint64 nowMs) const;
+
+    // The unfinished frame at the end of what has arrived: never more than 19 bytes.
+    QByteArray held() const { return m_bytes.mid(m_heldFrom); }
+    // A whole frame whose last bytes could still turn out to start the next frame, cut off
+    // on the line; it waits for the next read, at most kHoldMs.
+    QByteArray pending() const { return m_bytes.left(m_pendingLength); }
+    void clear();
 
 private:
-    void scan(const QByteArray &bytes, int previouslyHeld, qint64 nowMs, ParamStore &store,
-              const FrameHandler &onFrame);
+    void append(const QByteArray &chunk, qint64 nowMs);
+    void settle(bool nextIsFrame, ParamStore &store, const FrameHandler &onFrame);
+    void scan(bool final, bool nextIsFrame, ParamStore &store, const FrameHandler &onFrame);
+    bool continuesHeldFrame(const QByteArray &chunk) const;
 
-    QByteArray m_held;
-    qint64 m_heldSince = 0;
+    QByteArray m_bytes;      // undecided bytes: the pending frame, if any, then the rest
+    QVector<qint64> m_times; // when each of m_bytes arrived
+    int m_pendingLength = 0;
+    int m_heldFrom = 0;
 };

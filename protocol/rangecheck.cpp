@@ -180,12 +180,14 @@ const RangeRule *findRangeRule(IntField member)
 
 void falseSaveData(ParamStore &store)
 {
+    const qint32 tenthsBefore = store.Volt_x10;
     for (const RangeRule &rule : kRangeRules) {
         qint32 &value = store.*rule.member;
         if (value < rule.low || value > rule.high)
             value = rule.replacement;
     }
-    // Written so that a NaN fails too.
-    if (!(store.Volt >= kVoltLow && store.Volt <= kVoltHigh))
-        store.Volt = kVoltReplacement;
+    // Volt is shown and Volt_x10 is sent: a fallback of either takes the other with it, so
+    // the panel never shows one voltage while another goes out. Written so that a NaN fails.
+    if (store.Volt_x10 != tenthsBefore || !(store.Volt >= kVoltLow && store.Volt <= kVoltHigh))
+        store.Volt = store.Volt_x10 / 10.0;
 }

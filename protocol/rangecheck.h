@@ -18,8 +18,9 @@ const RangeRule *findRangeRule(IntField member);
 
 constexpr double kVoltLow = 0.0;
 constexpr double kVoltHigh = 50.0;
-constexpr double kVoltReplacement = 0.0;
 
 // Puts every field that has a valid range back into it. Fields without a range
-// (DR_RATE, Vertion, the live values, ReadFlag) are left alone.
+// (DR_RATE, Vertion, the live values, ReadFlag) are left alone. Volt has no fixed
+// replacement: when either form of the alarm voltage is replaced, Volt is taken again
+// from the checked Volt_x10.
 void falseSaveData(ParamStore &store);

@@ -6,6 +6,7 @@
 #include "frames.h"
 
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -194,6 +195,28 @@ private slots:
         run(f, "toolButton_Load");
         QCOMPARE(ParamData.sub1, 0); // read as -120, out of range
         QCOMPARE(ParamData.Atti3, 77);
+    }
+
+    void strayVoltageInAFileIsSavedAsItsFallback()
+    {
+        WindowFixture f;
+        // An earlier read showed 4.2 V, so the box has to change to show the fallback.
+        ParamData.Volt_x10 = 42;
+        ParamData.Volt = 4.2;
+        QMetaObject::invokeMethod(f.window.get(), "ui_Display");
+        QByteArray content = customFile();
+        content.replace(77, 2, "0F"); // reads as -1 tenth
+        const QString path = m_dir.filePath(QStringLiteral("strayvolt.txt"));
+        writeFile(path, content);
+        f.watcher.queueFile(path);
+        run(f, "toolButton_Load");
+        QMetaObject::invokeMethod(f.window.get(), "ui_Display");
+        QCOMPARE(ParamData.Volt_x10, 37);
+        QCOMPARE(f.w<QDoubleSpinBox>("doubleSpinBox_Volt")->value(), 3.7);
+
+        f.watcher.queueFile(path);
+        run(f, "toolButton_Save");
+        QCOMPARE(readFile(path).mid(77, 2), QByteArray("35"));
     }
 
     void cancelledLoadStillChecksTheStore()

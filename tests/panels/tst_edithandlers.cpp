@@ -2,6 +2,8 @@
 // their fixed order, and the D/R mirrors write through to the selected table entry.
 #include "../app/windowfixture.h"
 
+#include "frames.h"
+
 #include <QDoubleSpinBox>
 #include <QMetaMethod>
 #include <QSpinBox>
@@ -268,6 +270,35 @@ private slots:
             QFAIL("unexpected widget class");
         }
         QCOMPARE(ParamData.*info->member, expected);
+    }
+
+    void alarmEditIsBoundedToWhatTheFrameCarries_data()
+    {
+        QTest::addColumn<double>("edit");
+        QTest::addColumn<int>("tenths");
+        QTest::newRow("23.9") << 23.9 << 239;
+        QTest::newRow("24.0") << 24.0 << 239;
+        QTest::newRow("50.0") << 50.0 << 239;
+        QTest::newRow("99.99") << 99.99 << 239;
+        QTest::newRow("3.75 to the nearest tenth") << 3.75 << 38;
+        QTest::newRow("0.0") << 0.0 << 0;
+    }
+
+    void alarmEditIsBoundedToWhatTheFrameCarries()
+    {
+        QFETCH(double, edit);
+        QFETCH(int, tenths);
+        ParamData = ParamStore{};
+        MainWindow window;
+        refreshTimer(&window)->stop();
+        auto *box = window.findChild<QDoubleSpinBox *>(QStringLiteral("doubleSpinBox_Volt"));
+        box->setValue(5.0);
+        box->setValue(edit);
+        QMetaObject::invokeMethod(&window, "ui_Display");
+        QCOMPARE(ParamData.Volt_x10, tenths);
+        QCOMPARE(box->value(), tenths / 10.0);
+        QCOMPARE(buildFrameText(kFrameS, ParamData).mid(77, 2),
+                 QString::number(tenths + 16, 16).toUpper());
     }
 
     void comboWithoutSelectionStoresMinusOne()

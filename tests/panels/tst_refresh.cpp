@@ -2,6 +2,8 @@
 // show come back bounded, the D/R panels follow each other, and the long-hover look.
 #include "../app/windowfixture.h"
 
+#include "decoder.h"
+#include "frames.h"
 #include "hover.h"
 
 #include <QDoubleSpinBox>
@@ -18,6 +20,17 @@ QTimer *refreshTimer(MainWindow *w)
 void pass(MainWindow *w)
 {
     QMetaObject::invokeMethod(w, "ui_Display");
+}
+
+QDoubleSpinBox *voltBox(MainWindow *w)
+{
+    return w->findChild<QDoubleSpinBox *>(QStringLiteral("doubleSpinBox_Volt"));
+}
+
+// The alarm voltage the S frame would carry, in tenths.
+int sentTenths()
+{
+    return buildFrameText(kFrameS, ParamData).mid(77, 2).toInt(nullptr, 16) - 16;
 }
 
 QString resourceText(const char *path)
@@ -96,6 +109,76 @@ private slots:
         pass(&window);
         QCOMPARE(window.findChild<QDoubleSpinBox *>(QStringLiteral("doubleSpinBox_Volt"))->value(),
                  4.2);
+    }
+
+    void strayAlarmVoltageIsSentAsItsFallback_data()
+    {
+        QTest::addColumn<QString>("route");
+        QTest::addColumn<QByteArray>("raw");
+        QTest::newRow("Volt 60 in the store") << "store" << QByteArray();
+        QTest::newRow("file field 0F") << "file" << QByteArray("0F");
+        QTest::newRow("file field ZZ") << "file" << QByteArray("ZZ");
+        QTest::newRow("frame 600") << "frame" << QByteArray::fromHex("0258");
+        QTest::newRow("frame 600 as received")
+            << "frame as received" << QByteArray::fromHex("0258");
+        QTest::newRow("frame 65535 as received")
+            << "frame as received" << QByteArray::fromHex("FFFF");
+    }
+
+    void strayAlarmVoltageIsSentAsItsFallback()
+    {
+        QFETCH(QString, route);
+        QFETCH(QByteArray, raw);
+        MainWindow window;
+        refreshTimer(&window)->stop();
+        // An earlier read showed 4.2 V, so the box has to change to show the fallback.
+        ParamData.Volt_x10 = 42;
+        ParamData.Volt = 4.2;
+        pass(&window);
+        if (route == QLatin1String("store")) {
+            ParamData.Volt_x10 = 37;
+            ParamData.Volt = 60.0;
+        } else if (route == QLatin1String("file")) {
+            QString text = QString::fromLatin1(buildParameterFile(ParamStore{}));
+            parseParameterText(text.replace(77, 2, QString::fromLatin1(raw)), ParamData);
+        } else {
+            const QByteArray frame = QByteArray::fromHex("FE0099") + raw + QByteArray(6, '\0') +
+                                     QByteArray::fromHex("FE");
+            DecodedFrame decoded;
+            QVERIFY(decodeWholeChunk(frame, ParamData, &decoded));
+            if (route.endsWith(QLatin1String("as received")))
+                pass(&window); // a settings frame is shown before the range check runs
+        }
+        QMetaObject::invokeMethod(&window, "FalseSaveData");
+        pass(&window);
+        QCOMPARE(ParamData.Volt_x10, 37);
+        QCOMPARE(buildFrameText(kFrameS, ParamData).mid(77, 2), QStringLiteral("35"));
+        QCOMPARE(voltBox(&window)->value(), 3.7);
+    }
+
+    void alarmVoltageSurvivesTheBox_data()
+    {
+        QTest::addColumn<int>("tenths");
+        for (int t = 0; t <= 500; ++t)
+            QTest::addRow("%d", t) << t;
+    }
+
+    void alarmVoltageSurvivesTheBox()
+    {
+        QFETCH(int, tenths);
+        if (!m_window) {
+            m_window = std::make_unique<MainWindow>();
+            refreshTimer(m_window.get())->stop();
+        }
+        // A value no refresh shows, so that the pass below changes the box and runs its handler.
+        voltBox(m_window.get())->setValue(99.99);
+        // As a read or a load leaves the two forms.
+        ParamData.Volt_x10 = tenths;
+        ParamData.Volt = tenths / 10.0;
+        pass(m_window.get());
+        QCOMPARE(ParamData.Volt_x10, tenths);
+        QCOMPARE(sentTenths(), qMin(tenths, 239));
+        QCOMPARE(qRound(voltBox(m_window.get())->value() * 10), sentTenths());
     }
 
     void auxOneToFourStayOnTheirOnlyItem()
@@ -218,6 +301,9 @@ private slots:
         for (int count : HoverCount)
             QCOMPARE(count, 0);
     }
+
+private:
+    std::unique_ptr<MainWindow> m_window; // shared by the rows of a long table
 };
 
 QTEST_MAIN(TestRefresh)

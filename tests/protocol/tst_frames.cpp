@@ -686,7 +686,7 @@ void TestFrames::factoryFileLoadsFactoryValues()
     QCOMPARE(loaded.Volt, 3.7);
     QCOMPARE(loaded.Mode, 2);
 
-    // The voltage text "ZZ" loads as -16: Volt_x10 goes back to 37, Volt to 0.0, each on its own.
+    // The voltage text "ZZ" loads as -16: Volt_x10 goes back to 37, and Volt follows it.
     QString damaged = file;
     damaged.replace(77, 2, QStringLiteral("ZZ"));
     parseParameterText(damaged, loaded);
@@ -694,7 +694,7 @@ void TestFrames::factoryFileLoadsFactoryValues()
     QCOMPARE(loaded.Volt, -1.6);
     falseSaveData(loaded);
     QCOMPARE(loaded.Volt_x10, 37);
-    QCOMPARE(loaded.Volt, 0.0);
+    QCOMPARE(loaded.Volt, 3.7);
 }
 
 QTEST_APPLESS_MAIN(TestFrames)

@@ -46,6 +46,8 @@ private slots:
     void wholeStoreOutOfRangeAtOnce();
     void voltRangeCheck_data();
     void voltRangeCheck();
+    void voltFallsBackWithItsTenths_data();
+    void voltFallsBackWithItsTenths();
 
 private:
     ParamStore m_globalAtStart;
@@ -159,6 +161,8 @@ void TestParamStore::rangeCheckAtBothEnds()
     // Every other field started in range and must not have been touched.
     ParamStore wanted;
     wanted.*member = expected;
+    if (member == &ParamStore::Volt_x10 && value != expected)
+        wanted.Volt = expected / 10.0; // a replaced Volt_x10 takes Volt with it
     QCOMPARE(differingFields(store, wanted), QStringList());
 }
 
@@ -180,7 +184,7 @@ void TestParamStore::rangeCheckReplacesStrayValues()
     QCOMPARE(store.rev3, 1);
     QCOMPARE(store.FS3, 0);
     QCOMPARE(store.Spare2, -100);
-    QCOMPARE(store.Volt, 0.0);
+    QCOMPARE(store.Volt, 3.7); // from Volt_x10, which held its start value 37
     QCOMPARE(store.DR_CH, 4);
 }
 
@@ -227,7 +231,7 @@ void TestParamStore::wholeStoreOutOfRangeAtOnce()
     falseSaveData(store);
     for (const ExpectedField &f : expectedFields())
         QCOMPARE(store.*f.member, f.ranged ? f.replacement : value);
-    QCOMPARE(store.Volt, 0.0);
+    QCOMPARE(store.Volt, 3.7);
 }
 
 void TestParamStore::voltRangeCheck_data()
@@ -237,12 +241,12 @@ void TestParamStore::voltRangeCheck_data()
     QTest::newRow("0.0") << 0.0 << 0.0;
     QTest::newRow("3.7") << 3.7 << 3.7;
     QTest::newRow("50.0") << 50.0 << 50.0;
-    QTest::newRow("50.5") << 50.5 << 0.0;
-    QTest::newRow("just above 50") << 50.000001 << 0.0;
-    QTest::newRow("-0.1") << -0.1 << 0.0;
-    QTest::newRow("NaN") << qQNaN() << 0.0;
-    QTest::newRow("+inf") << qInf() << 0.0;
-    QTest::newRow("-inf") << -qInf() << 0.0;
+    QTest::newRow("50.5") << 50.5 << 3.7;
+    QTest::newRow("just above 50") << 50.000001 << 3.7;
+    QTest::newRow("-0.1") << -0.1 << 3.7;
+    QTest::newRow("NaN") << qQNaN() << 3.7;
+    QTest::newRow("+inf") << qInf() << 3.7;
+    QTest::newRow("-inf") << -qInf() << 3.7;
 }
 
 void TestParamStore::voltRangeCheck()
@@ -253,8 +257,41 @@ void TestParamStore::voltRangeCheck()
     store.Volt = volt;
     falseSaveData(store);
     QCOMPARE(store.Volt, expected);
-    // Volt and its integer form are checked separately: neither follows the other.
+    // A stray Volt takes the voltage the frames carry, which stays as it was.
     QCOMPARE(store.Volt_x10, 37);
+}
+
+void TestParamStore::voltFallsBackWithItsTenths_data()
+{
+    QTest::addColumn<int>("tenths");
+    QTest::addColumn<double>("volt");
+    QTest::addColumn<int>("checkedTenths");
+    QTest::addColumn<double>("checkedVolt");
+    // As the decoder and the file parser leave them: Volt is Volt_x10 / 10.
+    QTest::newRow("frame 600") << 600 << 60.0 << 37 << 3.7;
+    QTest::newRow("frame 501") << 501 << 50.1 << 37 << 3.7;
+    QTest::newRow("frame 65535") << 65535 << 6553.5 << 37 << 3.7;
+    QTest::newRow("file field 0F") << -1 << -0.1 << 37 << 3.7;
+    QTest::newRow("frame 500 stays") << 500 << 50.0 << 500 << 50.0;
+    QTest::newRow("frame 0 stays") << 0 << 0.0 << 0 << 0.0;
+    // Only one form stray: the other one decides.
+    QTest::newRow("tenths stray, Volt in range") << 600 << 5.0 << 37 << 3.7;
+    QTest::newRow("Volt stray, tenths 42") << 42 << 60.0 << 42 << 4.2;
+    QTest::newRow("Volt NaN, tenths 239") << 239 << qQNaN() << 239 << 23.9;
+}
+
+void TestParamStore::voltFallsBackWithItsTenths()
+{
+    QFETCH(int, tenths);
+    QFETCH(double, volt);
+    QFETCH(int, checkedTenths);
+    QFETCH(double, checkedVolt);
+    ParamStore store;
+    store.Volt_x10 = tenths;
+    store.Volt = volt;
+    falseSaveData(store);
+    QCOMPARE(store.Volt_x10, checkedTenths);
+    QCOMPARE(store.Volt, checkedVolt);
 }
 
 QTEST_APPLESS_MAIN(TestParamStore)

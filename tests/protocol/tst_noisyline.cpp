@@ -1,0 +1,371 @@
+// The receive buffer on a line that damages what it carries: random streams of frames of every
+// kind, cut short inside, separated by garbage, read in random chunks with random pauses.
+// The oracle is the list of frames the line left intact: each of them must come out exactly
+// once, in order, and nothing else; and no field of the store may ever hold a value that no
+// intact frame carried.
+#include "decoder.h"
+#include "paramstore.h"
+#include "rangecheck.h"
+
+#include <QHash>
+#include <QMap>
+#include <QSet>
+#include <QtTest>
+
+#include <random>
+
+namespace {
+
+// What a transmitter sends, as the line carries it.
+struct SentFrame
+{
+    QByteArray bytes;
+    bool cut = false;
+    int start = 0; // where it begins in the stream
+};
+
+class Rng
+{
+public:
+    explicit Rng(quint32 seed)
+        : m_engine(seed)
+    {}
+    int in(int low, int high) { return std::uniform_int_distribution<int>(low, high)(m_engine); }
+    bool chance(double p) { return std::uniform_real_distribution<double>(0, 1)(m_engine) < p; }
+    char byte() { return char(in(0, 255)); }
+
+private:
+    std::mt19937 m_engine;
+};
+
+// A frame of the given family with values a transmitter sends: settings inside their ranges,
+// live values where servos and batteries are. Bytes no field uses carry anything.
+QByteArray makeFrame(Rng &rng, int family)
+{
+    QByteArray f;
+    const auto word = [&f](int at, int value) {
+        f[at] = char(value >> 8);
+        f[at + 1] = char(value & 0xFF);
+    };
+    if (family == 0 || family == 1) { // channel, link status
+        f = QByteArray(kLiveFrameLength, '\0');
+        for (int i = 2; i < f.size(); ++i)
+            f[i] = rng.byte();
+        f[0] = char(kFrameMarker);
+        f[1] = char(family == 0 ? kChannelKind : kLinkStatusKind);
+        if (family == 0) {
+            for (int i = 0; i < 8; ++i)
+                word(2 + 2 * i, rng.in(0, 2200));
+            word(18, rng.in(0, 1700));
+        } else {
+            f[2] = char(rng.in(0, 100));
+            word(4, rng.in(0, 600));
+        }
+        return f;
+    }
+    if (family == 2) { // AUX
+        f = QByteArray(kAuxFrameLength, '\0');
+        for (int i = 0; i < f.size(); ++i)
+            f[i] = rng.byte();
+        f[2] = char(kAuxMarker);
+        for (int i = 3; i <= 6; ++i)
+            f[i] = char(rng.in(0, 5));
+        return f;
+    }
+    const ParameterKind *kinds = parameterKindsBegin();
+    const ParameterKind &kind = kinds[rng.in(0, int(parameterKindsEnd() - kinds) - 1)];
+    f = QByteArray(kParameterFrameLength, '\0');
+    for (int i = 1; i < f.size(); ++i)
+        f[i] = rng.byte();
+    f[0] = char(kFrameMarker);
+    f[2] = char(kind.kind);
+    f[11] = char(kFrameMarker);
+    for (const PayloadSlot &slot : kind.payload) {
+        if (!slot.member)
+            break;
+        const RangeRule *rule = findRangeRule(slot.member);
+        const int value = rule ? rng.in(rule->low, rule->high) : rng.in(0, 0xFFFF);
+        if (slot.word)
+            word(slot.byte, value);
+        else
+            f[slot.byte] = char(value + slot.offset);
+    }
+    return f;
+}
+
+// The shapes a read chunk can have that make it one frame by itself.
+bool frameShaped(const QByteArray &c)
+{
+    const auto b = [&c](int i) { return quint8(c.at(i)); };
+    switch (c.size()) {
+    case 20:
+        return b(0) == 0xFE && (b(1) == 0x18 || b(1) == 0x19);
+    case 8:
+        return b(2) == 0xAA;
+    case 12:
+        return b(0) == 0xFE && b(11) == 0xFE;
+    default:
+        return false;
+    }
+}
+
+struct Damage
+{
+    int frames;
+    double cut;     // a run of bytes inside the frame is lost
+    double garbage; // random bytes before the frame
+    int maxChunk;
+    double pause;   // a pause longer than the hold time before a read
+};
+
+struct Line
+{
+    QByteArray stream;
+    QVector<SentFrame> frames;
+    struct Read
+    {
+        int from;
+        int length;
+        qint64 atMs;
+    };
+    QVector<Read> reads;
+};
+
+Line makeLine(Rng &rng, const Damage &d)
+{
+    Line line;
+    for (int i = 0; i < d.frames; ++i) {
+        if (rng.chance(d.garbage)) {
+            const int n = rng.in(1, 11);
+            for (int j = 0; j < n; ++j)
+                line.stream += rng.byte();
+        }
+        // Live frames stream all the time; settings frames come in answer to a read.
+        const int pick = rng.in(0, 9);
+        SentFrame f;
+        f.bytes = makeFrame(rng, pick < 4 ? 0 : pick < 5 ? 1 : pick < 6 ? 2 : 3);
+        if (rng.chance(d.cut)) {
+            // The frame keeps its first and last byte.
+            const int from = rng.in(1, f.bytes.size() - 2);
+            const int length = rng.in(1, f.bytes.size() - 1 - from);
+            f.bytes.remove(from, length);
+            f.cut = true;
+        }
+        f.start = line.stream.size();
+        line.stream += f.bytes;
+        line.frames.append(f);
+    }
+
+    // Where each intact frame lies, to let a chunk be exactly one of them.
+    QHash<int, int> intactAt;
+    for (const SentFrame &f : qAsConst(line.frames)) {
+        if (!f.cut)
+            intactAt.insert(f.start, f.bytes.size());
+    }
+    qint64 now = 0;
+    for (int pos = 0; pos < line.stream.size();) {
+        int n = qMin(rng.in(1, d.maxChunk), int(line.stream.size()) - pos);
+        // A chunk shaped like a frame is a frame, by the contract with the transmitter; a line
+        // that delivers a piece of a frame in that shape cannot be read right by anyone.
+        while (frameShaped(line.stream.mid(pos, n)) && intactAt.value(pos) != n)
+            ++n;
+        n = qMin(n, int(line.stream.size()) - pos);
+        now += rng.chance(d.pause) ? rng.in(FrameAssembler::kHoldMs + 1, 400) : rng.in(0, 5);
+        line.reads.append({pos, n, now});
+        pos += n;
+    }
+    return line;
+}
+
+// The frames that reach the reader whole: not cut, and not spread over more than the hold
+// time, after which the reader no longer waits for the rest.
+QVector<QByteArray> intactFrames(const Line &line)
+{
+    QVector<qint64> arrival(line.stream.size());
+    for (const Line::Read &r : line.reads) {
+        for (int i = r.from; i < r.from + r.length; ++i)
+            arrival[i] = r.atMs;
+    }
+    QVector<QByteArray> intact;
+    for (const SentFrame &f : line.frames) {
+        const int last = f.start + f.bytes.size() - 1;
+        if (!f.cut && arrival[last] - arrival[f.start] <= FrameAssembler::kHoldMs)
+            intact.append(f.bytes);
+    }
+    return intact;
+}
+
+// The values each field is set to by the given frames, found by decoding each of them on its
+// own over two different stores: a field the frame sets ends equal in both.
+QVector<QSet<qint32>> carriedValues(const QVector<QByteArray> &frames)
+{
+    QVector<QSet<qint32>> allowed(intFieldCount());
+    const ParamStore start;
+    for (int i = 0; i < intFieldCount(); ++i)
+        allowed[i].insert(start.*intFieldsBegin()[i].member);
+    ParamStore low, high;
+    for (const QByteArray &f : frames) {
+        for (int i = 0; i < intFieldCount(); ++i) {
+            low.*intFieldsBegin()[i].member = -1000000;
+            high.*intFieldsBegin()[i].member = 1000000;
+        }
+        DecodedFrame d;
+        if (!decodeWholeChunk(f, low, &d) || !decodeWholeChunk(f, high, &d))
+            qFatal("generated frame is not a frame");
+        for (int i = 0; i < intFieldCount(); ++i) {
+            const IntField m = intFieldsBegin()[i].member;
+            if (low.*m == high.*m)
+                allowed[i].insert(low.*m);
+        }
+    }
+    return allowed;
+}
+
+} // namespace
+
+class TestNoisyLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyIntactFrameOnceAndNothingInvented_data();
+    void everyIntactFrameOnceAndNothingInvented();
+};
+
+void TestNoisyLine::everyIntactFrameOnceAndNothingInvented_data()
+{
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<double>("cut");
+    QTest::addColumn<double>("garbage");
+    QTest::addColumn<int>("maxChunk");
+    QTest::addColumn<double>("pause");
+    QTest::newRow("split and merged") << 11u << 25000 << 0.0 << 0.0 << 64 << 0.0;
+    QTest::newRow("cut frames") << 12u << 25000 << 0.08 << 0.0 << 48 << 0.0;
+    QTest::newRow("garbage between frames") << 13u << 25000 << 0.0 << 0.08 << 48 << 0.0;
+    QTest::newRow("everything, with pauses") << 14u << 25000 << 0.05 << 0.05 << 64 << 0.01;
+    QTest::newRow("small reads") << 15u << 10000 << 0.05 << 0.05 << 6 << 0.005;
+}
+
+void TestNoisyLine::everyIntactFrameOnceAndNothingInvented()
+{
+    QFETCH(quint32, seed);
+    QFETCH(int, frames);
+    QFETCH(double, cut);
+    QFETCH(double, garbage);
+    QFETCH(int, maxChunk);
+    QFETCH(double, pause);
+
+    Rng rng(seed);
+    const Line line = makeLine(rng, {frames, cut, garbage, maxChunk, pause});
+    const QVector<QByteArray> intact = intactFrames(line);
+    const QVector<QSet<qint32>> allowed = carriedValues(intact);
+
+    FrameAssembler assembler;
+    ParamStore store;
+    QVector<QByteArray> decoded;
+    const auto onFrame = [&decoded](const DecodedFrame &f) { decoded.append(f.bytes); };
+    QStringList invented;
+    qint64 lastMs = 0;
+    for (const Line::Read &r : line.reads) {
+        // The window settles waiting bytes on a timer when no read comes.
+        const qint64 wait = assembler.msUntilExpiry(lastMs);
+        if (wait >= 0 && lastMs + wait < r.atMs)
+            assembler.expire(lastMs + wait, store, onFrame);
+        assembler.feed(line.stream.mid(r.from, r.length), r.atMs, store, onFrame);
+        QVERIFY2(assembler.held().size() < kLiveFrameLength, assembler.held().toHex().constData());
+        lastMs = r.atMs;
+        for (int i = 0; i < intFieldCount() && invented.size() < 5; ++i) {
+            const IntFieldInfo &field = intFieldsBegin()[i];
+            if (!allowed[i].contains(store.*field.member))
+                invented << QStringLiteral("%1 = %2 after the read at byte %3")
+                                .arg(QLatin1String(field.name))
+                                .arg(store.*field.member)
+                                .arg(r.from);
+        }
+    }
+    assembler.expire(lastMs + FrameAssembler::kHoldMs + 1, store, onFrame);
+
+    // Match decoded frames against intact ones in order, to count what went wrong.
+    int matched = 0, lost = 0, extra = 0;
+    QString firstDifference;
+    for (int i = 0, j = 0; i < intact.size() || j < decoded.size();) {
+        if (i < intact.size() && j < decoded.size() && intact[i] == decoded[j]) {
+            ++matched, ++i, ++j;
+        } else if (j < decoded.size() && !intact.mid(i, 3).contains(decoded[j])) {
+            if (firstDifference.isEmpty())
+                firstDifference = QStringLiteral("decoded %1 that the line did not carry intact")
+                                      .arg(QString::fromLatin1(decoded[j].toHex(' ')));
+            ++extra, ++j;
+        } else {
+            if (firstDifference.isEmpty())
+                firstDifference = QStringLiteral("lost %1")
+                                      .arg(QString::fromLatin1(intact[i].toHex(' ')));
+            ++lost, ++i;
+        }
+    }
+    const int cutCount = int(std::count_if(line.frames.begin(), line.frames.end(),
+                                           [](const SentFrame &f) { return f.cut; }));
+    qInfo("frames %d, cut %d, intact %d, decoded %d, lost %d, invented %d, bytes %d, reads %d",
+          frames, cutCount, int(intact.size()), int(decoded.size()), lost, extra,
+          int(line.stream.size()), int(line.reads.size()));
+    if (!firstDifference.isEmpty() && qEnvironmentVariableIsSet("KORVA_DEBUG_CLASSES")) {
+        QMap<QString, int> classes;
+        int searchFrom = 0;
+        for (int j = 0; j < decoded.size(); ++j) {
+            if (intact.contains(decoded[j]))
+                continue;
+            const int at = int(line.stream.indexOf(decoded[j], searchFrom));
+            searchFrom = at + 1;
+            QString cls;
+            int covered = at;
+            for (const SentFrame &f : line.frames) {
+                if (f.start + f.bytes.size() <= at || f.start >= at + decoded[j].size())
+                    continue;
+                if (f.start > covered)
+                    cls += QStringLiteral("g+");
+                cls += (f.cut ? QStringLiteral("cut") : QStringLiteral("ok")) +
+                       QString::number(f.bytes.size()) + QStringLiteral("+");
+                covered = f.start + f.bytes.size();
+            }
+            if (covered < at + decoded[j].size())
+                cls += QStringLiteral("g");
+            classes[QString::number(decoded[j].size()) + QStringLiteral(": ") + cls]++;
+        }
+        for (auto it = classes.begin(); it != classes.end(); ++it)
+            qInfo("%4d x %s", it.value(), qPrintable(it.key()));
+    }
+    if (!firstDifference.isEmpty() && qEnvironmentVariableIsSet("KORVA_DEBUG_LINE")) {
+        // Show the frames and reads around the first decoded frame that is not intact.
+        QVector<QByteArray> suspects;
+        for (const QByteArray &d : decoded)
+            if (!intact.contains(d))
+                suspects << d;
+        if (suspects.isEmpty())
+            for (const QByteArray &f : intact)
+                if (!decoded.contains(f))
+                    suspects << f;
+        const int skip = qEnvironmentVariableIntValue("KORVA_DEBUG_SKIP");
+        for (int j = skip; j < suspects.size(); ++j) {
+            const int at = int(line.stream.indexOf(suspects[j]));
+            for (const SentFrame &f : line.frames) {
+                if (f.start + f.bytes.size() >= at - 30 && f.start <= at + 40)
+                    qInfo("frame at %d%s: %s", f.start, f.cut ? " (cut)" : "",
+                          f.bytes.toHex(' ').constData());
+            }
+            for (const Line::Read &r : line.reads) {
+                if (r.from + r.length >= at - 30 && r.from <= at + 40)
+                    qInfo("read at %d, %d bytes, %lld ms", r.from, r.length, r.atMs);
+            }
+            qInfo("suspect at %d: %s", at, suspects[j].toHex(' ').constData());
+            break;
+        }
+    }
+    QVERIFY2(firstDifference.isEmpty(), qPrintable(firstDifference));
+    QCOMPARE(decoded.size(), intact.size());
+    QCOMPARE(matched, int(intact.size()));
+    QVERIFY2(invented.isEmpty(), qPrintable(invented.join(QLatin1String("; "))));
+}
+
+QTEST_APPLESS_MAIN(TestNoisyLine)
+#include "tst_noisyline.moc"
