@@ -197,7 +197,9 @@ bool wholeChunkFamily(const QByteArray &c, FrameFamily *family)
 constexpr int kWeakStrength = 0;   // the first two bytes of an AUX frame can be anything
 constexpr int kMarkerStrength = 8; // a lone FE, or FE and a byte that is not yet a kind
 constexpr int kLiveStrength = 16;
-constexpr int kPlausibleLiveBonus = 8;
+// Channel frames carry nine words that must fit, link-status frames only one.
+constexpr int kPlausibleChannelBonus = 24;
+constexpr int kPlausibleLinkBonus = 4;
 constexpr int kParameterStrength = 24;
 constexpr int kInRangeBonus = 8;
 constexpr int kAuxStrength = 28;
@@ -213,6 +215,7 @@ struct Candidate
     int length = 0;
     bool complete = false;
     int strength = 0;
+    bool plausible = true; // its values are what a transmitter sends
 };
 
 struct Reading
@@ -376,8 +379,8 @@ private:
     {
         return ::compare(incumbent, challenger, m_mode != Open);
     }
-    void add(QVector<Candidate> &out, FrameFamily family, int length, int available,
-             int strength) const;
+    void add(QVector<Candidate> &out, FrameFamily family, int length, int available, int strength,
+             bool plausible = true) const;
 
     const QByteArray &m_b;
     Mode m_mode;
@@ -385,11 +388,9 @@ private:
 };
 
 void Reader::add(QVector<Candidate> &out, FrameFamily family, int length, int available,
-                 int strength) const
+                 int strength, bool plausible) const
 {
-    const bool complete = available >= length;
-    if (complete || m_mode != Final)
-        out.append({family, length, complete, strength});
+    out.append({family, length, available >= length, strength, plausible});
 }
 
 QVector<Candidate> Reader::candidatesAt(int p) const
@@ -402,24 +403,36 @@ QVector<Candidate> Reader::candidatesAt(int p) const
         } else {
             const quint8 b1 = at(m_b, p + 1);
             if (isLiveKind(b1)) {
+                const bool fits = liveValuesPlausible(m_b, p, b1);
+                const int bonus = b1 == kChannelKind ? kPlausibleChannelBonus : kPlausibleLinkBonus;
                 add(out, b1 == kChannelKind ? FrameFamily::Channel : FrameFamily::LinkStatus,
-                    kLiveFrameLength, available,
-                    kLiveStrength + (liveValuesPlausible(m_b, p, b1) ? kPlausibleLiveBonus : 0));
+                    kLiveFrameLength, available, kLiveStrength + (fits ? bonus : 0), fits);
             } else if (available == 2) {
                 add(out, FrameFamily::Parameter, kParameterFrameLength, available, kMarkerStrength);
             }
             const ParameterKind *kind =
                 available >= 3 ? findParameterKind(at(m_b, p + 2)) : nullptr;
             if (kind && (available < kParameterFrameLength || at(m_b, p + 11) == kFrameMarker)) {
-                const int strength =
-                    kParameterStrength + (payloadInRange(*kind, m_b, p) ? kInRangeBonus : 0);
-                add(out, FrameFamily::Parameter, kParameterFrameLength, available, strength);
+                // FE right before the end marker is where a frame that lost a byte inside
+                // would have its own end marker, with the next frame's first byte after it.
+                const bool swallowed =
+                    available >= kParameterFrameLength && at(m_b, p + 10) == kFrameMarker;
+                const bool fits = !swallowed && payloadInRange(*kind, m_b, p);
+                add(out, FrameFamily::Parameter, kParameterFrameLength, available,
+                    kParameterStrength + (fits        ? kInRangeBonus
+                                          : swallowed ? -kInRangeBonus
+                                                      : 0),
+                    fits);
             }
         }
     }
     if (available >= 3) {
-        if (at(m_b, p + 2) == kAuxMarker && auxSourcesPlausible(m_b, p))
-            add(out, FrameFamily::Aux, kAuxFrameLength, available, kAuxStrength);
+        if (at(m_b, p + 2) == kAuxMarker && auxSourcesPlausible(m_b, p)) {
+            // Likewise an AUX frame whose last byte is a frame marker.
+            const bool swallowed = available >= kAuxFrameLength && at(m_b, p + 7) == kFrameMarker;
+            add(out, FrameFamily::Aux, kAuxFrameLength, available,
+                kAuxStrength - (swallowed ? kInRangeBonus : 0), !swallowed);
+        }
     } else {
         add(out, FrameFamily::Aux, kAuxFrameLength, available, kWeakStrength);
     }
@@ -434,7 +447,8 @@ Follow Reader::followAt(int x) const
     for (const Candidate &c : candidatesAt(x)) {
         if (c.complete)
             return Follow::Frame;
-        f = qMax(f, c.strength >= kLiveStrength ? Follow::Likely : Follow::Unknown);
+        if (m_mode != Final)
+            f = qMax(f, c.strength >= kLiveStrength ? Follow::Likely : Follow::Unknown);
     }
     return f;
 }
@@ -495,9 +509,14 @@ Step Reader::decide(int p) const
         if (!couldEndCutFrame(q))
             continue;
         for (const Candidate &i : candidatesAt(q)) {
-            if (!i.complete)
+            // A frame still arriving inside this one is waited for while that is allowed;
+            // once it is not, what it has shown so far is weighed against this one.
+            if (!i.complete && (m_mode == Open || i.strength < kMarkerStrength))
                 continue;
-            const Verdict v = compare(reading(p, *best), reading(q, i));
+            const Reading inner =
+                i.complete ? reading(q, i)
+                           : Reading{m_mode == Final ? Follow::Junk : Follow::Unknown, i.strength};
+            const Verdict v = compare(reading(p, *best), inner);
             if (v == Verdict::Replace)
                 return Step::skipTo(q);
             if (v == Verdict::Undecided && undecidedAt < 0)

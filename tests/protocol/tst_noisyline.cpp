@@ -38,8 +38,8 @@ private:
     std::mt19937 m_engine;
 };
 
-// A frame of the given family with values a transmitter sends: settings inside their ranges,
-// live values where servos and batteries are. Bytes no field uses carry anything.
+// A frame of the given family as a transmitter sends it: settings inside their ranges, live
+// values where servos and batteries are, and zeros in the bytes no field uses.
 QByteArray makeFrame(Rng &rng, int family)
 {
     QByteArray f;
@@ -49,13 +49,11 @@ QByteArray makeFrame(Rng &rng, int family)
     };
     if (family == 0 || family == 1) { // channel, link status
         f = QByteArray(kLiveFrameLength, '\0');
-        for (int i = 2; i < f.size(); ++i)
-            f[i] = rng.byte();
         f[0] = char(kFrameMarker);
         f[1] = char(family == 0 ? kChannelKind : kLinkStatusKind);
         if (family == 0) {
             for (int i = 0; i < 8; ++i)
-                word(2 + 2 * i, rng.in(0, 2200));
+                word(2 + 2 * i, rng.in(0, 2000));
             word(18, rng.in(0, 1700));
         } else {
             f[2] = char(rng.in(0, 100));
@@ -65,8 +63,6 @@ QByteArray makeFrame(Rng &rng, int family)
     }
     if (family == 2) { // AUX
         f = QByteArray(kAuxFrameLength, '\0');
-        for (int i = 0; i < f.size(); ++i)
-            f[i] = rng.byte();
         f[2] = char(kAuxMarker);
         for (int i = 3; i <= 6; ++i)
             f[i] = char(rng.in(0, 5));
@@ -75,8 +71,6 @@ QByteArray makeFrame(Rng &rng, int family)
     const ParameterKind *kinds = parameterKindsBegin();
     const ParameterKind &kind = kinds[rng.in(0, int(parameterKindsEnd() - kinds) - 1)];
     f = QByteArray(kParameterFrameLength, '\0');
-    for (int i = 1; i < f.size(); ++i)
-        f[i] = rng.byte();
     f[0] = char(kFrameMarker);
     f[2] = char(kind.kind);
     f[11] = char(kFrameMarker);
@@ -134,8 +128,14 @@ struct Line
 Line makeLine(Rng &rng, const Damage &d)
 {
     Line line;
+    bool damaged = false;
     for (int i = 0; i < d.frames; ++i) {
-        if (rng.chance(d.garbage)) {
+        // Damage comes one event at a time: right after a cut frame the line carries the
+        // next frame whole. A cut frame directly followed by noise or by another cut frame
+        // can leave bytes that are a well-marked whole frame by any reading.
+        const bool mayDamage = !damaged;
+        damaged = false;
+        if (mayDamage && rng.chance(d.garbage)) {
             const int n = rng.in(1, 11);
             for (int j = 0; j < n; ++j)
                 line.stream += rng.byte();
@@ -144,12 +144,13 @@ Line makeLine(Rng &rng, const Damage &d)
         const int pick = rng.in(0, 9);
         SentFrame f;
         f.bytes = makeFrame(rng, pick < 4 ? 0 : pick < 5 ? 1 : pick < 6 ? 2 : 3);
-        if (rng.chance(d.cut)) {
+        if (mayDamage && rng.chance(d.cut)) {
             // The frame keeps its first and last byte.
             const int from = rng.in(1, f.bytes.size() - 2);
             const int length = rng.in(1, f.bytes.size() - 1 - from);
             f.bytes.remove(from, length);
             f.cut = true;
+            damaged = true;
         }
         f.start = line.stream.size();
         line.stream += f.bytes;
