@@ -403,7 +403,11 @@ QVector<Candidate> Reader::candidatesAt(int p) const
         } else {
             const quint8 b1 = at(m_b, p + 1);
             if (isLiveKind(b1)) {
-                const bool fits = liveValuesPlausible(m_b, p, b1);
+                // A live frame ending in a frame marker may have swallowed the next frame's
+                // first byte after losing one of its own.
+                const bool fits = liveValuesPlausible(m_b, p, b1) &&
+                                  !(available >= kLiveFrameLength &&
+                                    at(m_b, p + kLiveFrameLength - 1) == kFrameMarker);
                 const int bonus = b1 == kChannelKind ? kPlausibleChannelBonus : kPlausibleLinkBonus;
                 add(out, b1 == kChannelKind ? FrameFamily::Channel : FrameFamily::LinkStatus,
                     kLiveFrameLength, available, kLiveStrength + (fits ? bonus : 0), fits);
@@ -506,17 +510,24 @@ Step Reader::decide(int p) const
     };
     int undecidedAt = -1;
     for (int q = p + 1; q < end; ++q) {
-        if (!couldEndCutFrame(q))
-            continue;
         for (const Candidate &i : candidatesAt(q)) {
             // A frame still arriving inside this one is waited for while that is allowed;
             // once it is not, what it has shown so far is weighed against this one.
-            if (!i.complete && (m_mode == Open || i.strength < kMarkerStrength))
+            if (!i.complete &&
+                (m_mode == Open || i.strength < kMarkerStrength || !couldEndCutFrame(q)))
+                continue;
+            // An AUX frame has a single marker byte; one that lies wholly inside a frame is
+            // too weak to say that frame was cut. After a real cut, the frame the cut one ran
+            // into shows it.
+            if (i.family == FrameFamily::Aux && q + i.length <= p + best->length)
                 continue;
             const Reading inner =
                 i.complete ? reading(q, i)
                            : Reading{m_mode == Final ? Follow::Junk : Follow::Unknown, i.strength};
-            const Verdict v = compare(reading(p, *best), inner);
+            // A frame whose values no transmitter sends gives way to any frame start inside
+            // it once nothing more can be waited for: it was most likely cut.
+            const Verdict v = !i.complete && !best->plausible ? Verdict::Replace
+                                                              : compare(reading(p, *best), inner);
             if (v == Verdict::Replace)
                 return Step::skipTo(q);
             if (v == Verdict::Undecided && undecidedAt < 0)
