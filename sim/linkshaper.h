@@ -6,9 +6,10 @@
 #include <random>
 
 // Mangles the transmitter's output the way real serial links and drivers do, so the
-// reader's reassembly gets exercised: frames cut into pieces, frames run together, and
-// stray bytes between frames. Every decision comes from generators seeded once, one per
-// fault, so the bytes on the wire depend only on the seed and the frames, never on timing.
+// reader's reassembly gets exercised: frames cut into pieces, frames run together, stray
+// bytes between frames, and bytes lost inside a frame. Every decision comes from generators
+// seeded once, one per fault, so the bytes on the wire depend only on the seed and the
+// frames, never on timing.
 class LinkShaper
 {
 public:
@@ -17,6 +18,7 @@ public:
         bool split = false; // each write cut into 2..4 pieces with 0..3 ms between them
         bool merge = false; // two or three frames written at once
         bool noise = false; // now and then a few garbage bytes before a frame
+        bool cut = false;   // now and then a run of bytes lost inside a frame
     };
 
     struct Write
@@ -33,6 +35,7 @@ public:
     static constexpr int kMaxMerged = 3;
     static constexpr int kNoiseOneIn = 6; // chance of noise before a frame
     static constexpr int kMaxNoiseBytes = 5;
+    static constexpr int kCutOneIn = 8; // chance of a frame losing a run of bytes
 
     LinkShaper(Faults faults, quint32 seed);
 
@@ -41,27 +44,41 @@ public:
     QVector<Write> push(const QByteArray &frame);
     // Writes out a merge group that has not filled up.
     QVector<Write> flush();
-    bool holding() const { return !m_unit.isEmpty(); }
+    bool holding() const { return !m_unit.bytes.isEmpty(); }
 
     // True when no run of bytes from one piece boundary (or the start of a frame) to a
     // later one inside the same frame has the length of a frame. A reader that takes a
     // chunk of exactly a frame's length as that frame cannot tell such a fragment from a
     // whole frame, however carefully it reassembles; no serial line would keep delivering
-    // those either, so the pieces avoid them.
+    // those either, so the pieces avoid them. A frame that lost bytes is never a frame's
+    // length, and nothing that follows completes it, so the reader may be left with any of
+    // its pieces on their own, the last one or the whole frame included: its end counts as
+    // a boundary too.
     static bool cutsKeepFramesDistinct(const QVector<int> &frameStarts,
                                        const QVector<int> &frameEnds, const QVector<int> &cuts);
 
 private:
+    // One or more frames with the noise before each, written out together.
+    struct Unit
+    {
+        QByteArray bytes;
+        QVector<int> frameStarts;
+        QVector<int> frameEnds;
+    };
+
     QVector<Write> emitUnit();
-    QVector<int> chooseCuts() const;
+    QVector<Write> splitUnit(const Unit &unit, std::mt19937 &rng) const;
+    static QVector<int> chooseCuts(const Unit &unit, std::mt19937 &rng);
     QByteArray noise();
+    QByteArray damage(const QByteArray &frame);
 
     Faults m_faults;
     std::mt19937 m_noiseRng;
-    mutable std::mt19937 m_splitRng;
+    std::mt19937 m_splitRng;
     std::mt19937 m_mergeRng;
-    QByteArray m_unit;
-    QVector<int> m_frameStarts;
-    QVector<int> m_frameEnds;
+    std::mt19937 m_cutRng;
+    std::mt19937 m_damagedSplitRng;
+    Unit m_unit; // as the transmitter sent it
+    Unit m_wire; // as it reaches the reader, differing when a frame in it lost bytes
     int m_groupTarget = 0;
 };

@@ -77,6 +77,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption noiseOption(
         QStringLiteral("noise"),
         QStringLiteral("Now and then put a few garbage bytes between frames."));
+    const QCommandLineOption cutOption(
+        QStringLiteral("cut"),
+        QStringLiteral("Now and then lose a run of bytes inside a frame (about one frame in "
+                       "eight), keeping its first byte."));
     const QCommandLineOption logOption(
         QStringLiteral("log"),
         QStringLiteral("Print each received token and each change of settings to standard "
@@ -84,8 +88,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption stdinOption(
         QStringLiteral("exit-on-stdin-close"),
         QStringLiteral("Exit cleanly when standard input reaches its end."));
-    parser.addOptions(
-        {stateOption, seedOption, splitOption, mergeOption, noiseOption, logOption, stdinOption});
+    parser.addOptions({stateOption, seedOption, splitOption, mergeOption, noiseOption, cutOption,
+                       logOption, stdinOption});
     parser.process(app);
 
     bool seedOk = false;
@@ -95,6 +99,7 @@ int main(int argc, char *argv[])
     options.faults.split = parser.isSet(splitOption);
     options.faults.merge = parser.isSet(mergeOption);
     options.faults.noise = parser.isSet(noiseOption);
+    options.faults.cut = parser.isSet(cutOption);
     if (!seedOk) {
         std::fprintf(stderr, "korva-sim: --seed needs a number from 0 to 4294967295\n");
         return 2;

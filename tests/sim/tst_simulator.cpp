@@ -7,6 +7,7 @@
 #include "rangecheck.h"
 #include "transmittermodel.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -124,6 +125,89 @@ bool sameServos(const ParamStore &a, const ParamStore &b)
            a.Servo7 == b.Servo7 && a.Servo8 == b.Servo8 && a.TX_Volt == b.TX_Volt;
 }
 
+// A stream as the transmitter sends it: live frames with a settings answer after every
+// twelve ticks, random settings drawn from the seed, or the factory settings for seed 0.
+QVector<QByteArray> transmitterFrames(quint32 settingsSeed)
+{
+    QVector<QByteArray> frames;
+    for (int round = 0; round < 20; ++round) {
+        for (int tick = 0; tick < 12; ++tick)
+            frames.append(channelFrame(round * 12 + tick));
+        frames.append(linkStatusFrame(round));
+        frames += encodeSettingsAnswer(
+            settingsSeed == 0 ? factorySettings() : randomSettings(settingsSeed + quint32(round)));
+    }
+    return frames;
+}
+
+using Unit = QVector<LinkShaper::Write>;
+
+QVector<Unit> shapeUnits(LinkShaper::Faults faults, quint32 seed, const QVector<QByteArray> &frames)
+{
+    LinkShaper shaper(faults, seed);
+    QVector<Unit> units;
+    auto take = [&units](const QVector<LinkShaper::Write> &writes) {
+        for (const LinkShaper::Write &write : writes) {
+            if (write.startsUnit)
+                units.append(Unit());
+            units.last().append(write);
+        }
+    };
+    for (const QByteArray &frame : frames)
+        take(shaper.push(frame));
+    take(shaper.flush());
+    return units;
+}
+
+// Every piece of a unit with its pause, one line each, for comparing whole units.
+QByteArray unitText(const Unit &unit)
+{
+    QByteArray text;
+    for (const LinkShaper::Write &write : unit)
+        text +=
+            (write.startsUnit ? QByteArray("u") : "p" + QByteArray::number(write.pauseBeforeMs)) +
+            ':' + write.bytes.toHex() + '\n';
+    return text;
+}
+
+QByteArray unitBytes(const Unit &unit)
+{
+    QByteArray bytes;
+    for (const LinkShaper::Write &write : unit)
+        bytes += write.bytes;
+    return bytes;
+}
+
+bool isFrameLength(int n)
+{
+    return n == kAuxFrameLength || n == kParameterFrameLength || n == kLiveFrameLength;
+}
+
+// What the window's reader takes for a whole frame when a read brings exactly these bytes.
+bool frameShaped(const QByteArray &b)
+{
+    const auto at = [&b](int i) { return quint8(b.at(i)); };
+    return (b.size() == kLiveFrameLength && at(0) == kFrameMarker &&
+            (at(1) == kChannelKind || at(1) == kLinkStatusKind)) ||
+           (b.size() == kAuxFrameLength && at(2) == kAuxMarker) ||
+           (b.size() == kParameterFrameLength && at(0) == kFrameMarker && at(11) == kFrameMarker);
+}
+
+// True when `arrived` is `frame` with one run of one or more bytes taken out after byte 0.
+bool lostOneRunAfterFirstByte(const QByteArray &frame, const QByteArray &arrived)
+{
+    const int n = arrived.size();
+    if (n == 0 || n >= frame.size())
+        return false;
+    int head = 0;
+    while (head < n && arrived[head] == frame[head])
+        ++head;
+    int tail = 0;
+    while (tail < n && arrived[n - 1 - tail] == frame[frame.size() - 1 - tail])
+        ++tail;
+    return head >= 1 && head + tail >= n;
+}
+
 } // namespace
 
 class tst_Simulator : public QObject
@@ -145,6 +229,10 @@ private slots:
     void liveValuesStayPlausibleAndMoveSmoothly();
     void shapedOutputDecodesToTheSameFrames_data();
     void shapedOutputDecodesToTheSameFrames();
+    void cutFramesLoseOneRunAfterTheirFirstByte_data();
+    void cutFramesLoseOneRunAfterTheirFirstByte();
+    void faultsWithoutCutKeepTheirBytes_data();
+    void faultsWithoutCutKeepTheirBytes();
 
     // The program on its pseudo-terminal.
     void nothingStreamsBeforeOk();
@@ -161,6 +249,7 @@ private slots:
     void faultyStreamsStillDecodeCompletely_data();
     void faultyStreamsStillDecodeCompletely();
     void sameSeedGivesTheSameBytes();
+    void cutLineKeepsToItsSeed();
 };
 
 void tst_Simulator::initTestCase()
@@ -473,6 +562,107 @@ void tst_Simulator::shapedOutputDecodesToTheSameFrames()
         }
         QVERIFY(decoded.store == assemble({{0, framed}}).store);
     }
+}
+
+void tst_Simulator::cutFramesLoseOneRunAfterTheirFirstByte_data()
+{
+    QTest::addColumn<bool>("split");
+    QTest::addColumn<bool>("merge");
+    QTest::addColumn<bool>("noise");
+    QTest::addColumn<quint32>("seed");
+
+    for (quint32 seed : {1u, 17u, 4242u}) {
+        QTest::addRow("cut, seed %u", seed) << false << false << false << seed;
+        QTest::addRow("cut and split, seed %u", seed) << true << false << false << seed;
+        QTest::addRow("cut, split and noise, seed %u", seed) << true << false << true << seed;
+        QTest::addRow("cut and merge, seed %u", seed) << false << true << false << seed;
+        QTest::addRow("all, seed %u", seed) << true << true << true << seed;
+    }
+}
+
+void tst_Simulator::cutFramesLoseOneRunAfterTheirFirstByte()
+{
+    QFETCH(bool, split);
+    QFETCH(bool, merge);
+    QFETCH(bool, noise);
+    QFETCH(quint32, seed);
+
+    const QVector<QByteArray> frames = transmitterFrames(seed);
+    const QVector<Unit> intact = shapeUnits({split, merge, noise, false}, seed, frames);
+    const QVector<Unit> cut = shapeUnits({split, merge, noise, true}, seed, frames);
+    // Losses never change how frames are grouped, so the units pair up one to one.
+    QCOMPARE(cut.size(), intact.size());
+    int damaged = 0;
+    int damagedSettings = 0;
+    int lostEndMarker = 0;
+    for (int u = 0; u < cut.size(); ++u) {
+        const QByteArray sent = unitBytes(intact[u]);
+        const QByteArray wire = unitBytes(cut[u]);
+        if (wire == sent) {
+            // Pieces and pauses too, as if --cut had not been given.
+            QCOMPARE(unitText(cut[u]), unitText(intact[u]));
+            continue;
+        }
+        ++damaged;
+        QVERIFY(wire.size() < sent.size());
+        if (merge)
+            continue; // only a unit of one frame says which frame lost the run
+        const QByteArray &frame = frames[u];
+        const int noiseLength = sent.size() - frame.size();
+        QCOMPARE(wire.left(noiseLength), sent.left(noiseLength));
+        const QByteArray arrived = wire.mid(noiseLength);
+        QVERIFY2(lostOneRunAfterFirstByte(frame, arrived), arrived.toHex().constData());
+        QVERIFY(!isFrameLength(arrived.size()));
+        damagedSettings += frame.size() < kLiveFrameLength ? 1 : 0;
+        if (frame.size() == kParameterFrameLength && quint8(arrived.back()) != kFrameMarker)
+            ++lostEndMarker;
+        int at = 0;
+        for (const LinkShaper::Write &piece : cut[u]) {
+            QVERIFY2(!frameShaped(piece.bytes), piece.bytes.toHex().constData());
+            // Without noise in it, a piece is not even a frame's length.
+            if (at >= noiseLength)
+                QVERIFY(!isFrameLength(piece.bytes.size()));
+            at += piece.bytes.size();
+        }
+    }
+    const int expected = frames.size() / LinkShaper::kCutOneIn;
+    QVERIFY2(damaged >= expected / 2 && damaged <= expected * 2,
+             qPrintable(QString::number(damaged)));
+    if (!merge) {
+        QVERIFY(damagedSettings > 0 && damagedSettings < damaged);
+        QVERIFY(lostEndMarker > 0);
+    }
+}
+
+void tst_Simulator::faultsWithoutCutKeepTheirBytes_data()
+{
+    QTest::addColumn<bool>("split");
+    QTest::addColumn<bool>("merge");
+    QTest::addColumn<bool>("noise");
+    QTest::addColumn<QByteArray>("digest");
+
+    // Written by the shaper as it was before it could lose bytes.
+    QTest::newRow("split") << true << false << false
+                           << QByteArray("8a0c05fef6ea6815d186101306255e7d65fc2be0");
+    QTest::newRow("merge") << false << true << false
+                           << QByteArray("a6b5db03ebdbc6793a78e02eaabdc78242327ec3");
+    QTest::newRow("noise") << false << false << true
+                           << QByteArray("36aa8cc1a8660b63712b98d5c0cf78a3a35e8924");
+    QTest::newRow("all") << true << true << true
+                         << QByteArray("4faddd833a4b2bbfcce8385313574a357e936b95");
+}
+
+void tst_Simulator::faultsWithoutCutKeepTheirBytes()
+{
+    QFETCH(bool, split);
+    QFETCH(bool, merge);
+    QFETCH(bool, noise);
+    QFETCH(QByteArray, digest);
+
+    QByteArray text;
+    for (const Unit &unit : shapeUnits({split, merge, noise, false}, 2024, transmitterFrames(0)))
+        text += unitText(unit);
+    QCOMPARE(QCryptographicHash::hash(text, QCryptographicHash::Sha1).toHex(), digest);
 }
 
 void tst_Simulator::nothingStreamsBeforeOk()
@@ -819,6 +1009,32 @@ void tst_Simulator::sameSeedGivesTheSameBytes()
     QCOMPARE(first.size(), kBytes);
     QCOMPARE(second, first);
     QVERIFY(other != first);
+}
+
+// Grouping and splitting follow the timers, but what is lost, like the noise, follows only
+// the seed and the frames.
+void tst_Simulator::cutLineKeepsToItsSeed()
+{
+    constexpr int kBytes = 2000;
+    const auto run = [](const QStringList &arguments) {
+        SimProcess sim;
+        if (!sim.start(arguments))
+            return QByteArray();
+        SimLink link;
+        if (!link.open(sim.slavePath()))
+            return QByteArray();
+        link.send("OK");
+        link.waitForBytes(kBytes, 5000);
+        return link.received().left(kBytes);
+    };
+    const QStringList faults{QStringLiteral("--split"), QStringLiteral("--merge"),
+                             QStringLiteral("--noise"), QStringLiteral("--seed"),
+                             QStringLiteral("5")};
+    const QByteArray first = run(faults + QStringList{QStringLiteral("--cut")});
+    QCOMPARE(first.size(), kBytes);
+    QCOMPARE(run(faults + QStringList{QStringLiteral("--cut")}), first);
+    // And the option reaches the shaper at all.
+    QVERIFY(run(faults) != first);
 }
 
 QTEST_GUILESS_MAIN(tst_Simulator)
