@@ -276,8 +276,11 @@ private slots:
     void partialIsKeptForTheHoldTime();
     void holdTimeRunsFromTheFirstByte();
     void wholeFrameDropsUnfinishedPartial();
-    void continuationWinsOverWholeLookingChunk();
-    void liveFrameStartWithEndMarkerAtByte11IsHeld();
+    void wholeFrameChunkWinsOverContinuation();
+    void unknownKindLookingLikeALiveFrameStartIsReportedAndKept();
+    void wholeFrameAfterCutOffFrame_data();
+    void wholeFrameAfterCutOffFrame();
+    void auxShapedRestOfAHeldFrameContinuesIt();
     void liveLookingChunkWithKnownKindIsAParameterFrame();
     void unknownKindAsWholeChunkIsReported();
     void badEndMarkerIsNotAFrame();
@@ -641,6 +644,11 @@ void TestDecoder::splitFrameIsReassembled_data()
     }
     for (const auto &f : frames) {
         for (int at = 1; at < f.second.size(); ++at) {
+            // Eight bytes with AA at byte 2 are an AUX frame when they arrive by themselves
+            // (wholeFrameAfterCutOffFrame): the throttle-curve kind split there is one.
+            if (f.second.size() == kParameterFrameLength && at == kAuxFrameLength &&
+                quint8(f.second.at(2)) == kAuxMarker)
+                continue;
             QTest::addRow("%s at %d", f.first.constData(), at) << f.second << at;
         }
     }
@@ -850,9 +858,11 @@ void TestDecoder::wholeFrameDropsUnfinishedPartial()
     QCOMPARE(differingFields(r.store, storeAfter({kSub})), QStringList());
 }
 
-void TestDecoder::continuationWinsOverWholeLookingChunk()
+void TestDecoder::wholeFrameChunkWinsOverContinuation()
 {
     // Bytes 8..19 of this channel frame read FE .. 55 .. FE: a sub-trim frame on their own.
+    // Arriving as a chunk of their own they are that frame: the chunk is accounted for whole,
+    // and the eight bytes before it were a frame cut short.
     const QByteArray channel = hex("FE18"
                                    "05DC04B007D0"
                                    "FE01"
@@ -863,28 +873,80 @@ void TestDecoder::continuationWinsOverWholeLookingChunk()
     Receiver r;
     r.feed(channel.left(8), 0);
     r.feed(channel.mid(8), 10);
-    QCOMPARE(r.frames, QStringList{QStringLiteral("channel 18/0")});
-    QCOMPARE(r.store.Servo4, 0xFE01);
-    QCOMPARE(r.store.Servo5, 0x5503);
-    QCOMPARE(r.store.TX_Volt, 0x07FE);
-    QCOMPARE(r.store.ReadFlag, 0);
-    QCOMPARE(r.store.sub1, 0);
+    QCOMPARE(r.frames, QStringList{QStringLiteral("param 55/2")});
+    QCOMPARE(differingFields(r.store, storeAfter({channel.mid(8)})), QStringList());
+    QCOMPARE(r.assembler.held(), QByteArray());
 }
 
-void TestDecoder::liveFrameStartWithEndMarkerAtByte11IsHeld()
+void TestDecoder::unknownKindLookingLikeALiveFrameStartIsReportedAndKept()
 {
-    // Byte 11 (low byte of channel 5) is FE, so the first twelve bytes look like a parameter
-    // frame of unknown kind 05.
+    // Byte 11 (low byte of channel 5) is FE, so the first twelve bytes are a parameter frame
+    // of unknown kind 05 by themselves. That changes nothing; the bytes are kept in case the
+    // rest of a live frame follows.
     const QByteArray channel = hex("FE1805DC04B007D003E805FE064002BC0320017C");
     Receiver r;
     r.feed(channel.left(12), 0);
-    QCOMPARE(r.frames, QStringList());
+    QCOMPARE(r.frames, QStringList{QStringLiteral("param 05/0")});
+    QCOMPARE(differingFields(r.store, ParamStore()), QStringList());
     QCOMPARE(r.assembler.held(), channel.left(12));
     r.feed(channel.mid(12), 5);
-    QCOMPARE(r.frames, QStringList{QStringLiteral("channel 18/0")});
+    QCOMPARE(r.frames, (QStringList{QStringLiteral("param 05/0"), QStringLiteral("channel 18/0")}));
     QCOMPARE(r.store.Servo5, 0x05FE);
     QCOMPARE(r.store.Servo1, 1500);
     QCOMPARE(r.store.TX_Volt, 380);
+}
+
+void TestDecoder::wholeFrameAfterCutOffFrame_data()
+{
+    QTest::addColumn<QByteArray>("cutOff");
+    QTest::addColumn<QByteArray>("whole");
+    QTest::addColumn<QString>("reported");
+    const QByteArray centred = hex("FE1803E803E803E803E803E803E803E803E804D2");
+    const QByteArray subTrim = hex("FE00557864827878787878FE");
+    const QByteArray aux = hex("0000AA0103000200");
+    const QString subTag = QStringLiteral("param 55/2");
+    QTest::newRow("8 channel bytes, sub-trim") << kChannel.left(8) << subTrim << subTag;
+    QTest::newRow("10 channel bytes, sub-trim") << kChannel.left(10) << subTrim << subTag;
+    QTest::newRow("19 channel bytes, sub-trim") << kChannel.left(19) << subTrim << subTag;
+    QTest::newRow("14 channel bytes, AUX") << kChannel.left(14) << aux << QStringLiteral("aux/7");
+    QTest::newRow("6 channel bytes, channel")
+        << kChannel.left(6) << centred << QStringLiteral("channel 18/0");
+    QTest::newRow("nothing held, AUX with other sources")
+        << QByteArray() << hex("FE18AA050403FF99") << QStringLiteral("aux/7");
+    QTest::newRow("unknown kind starting like a channel frame, then a channel frame")
+        << hex("FE18450000000000000000FE") << centred << QStringLiteral("channel 18/0");
+}
+
+void TestDecoder::wholeFrameAfterCutOffFrame()
+{
+    QFETCH(QByteArray, cutOff);
+    QFETCH(QByteArray, whole);
+    QFETCH(QString, reported);
+    Receiver r;
+    r.feed(cutOff, 0);
+    const QStringList before = r.frames;
+    const ParamStore held = r.store;
+    // Well within the hold time: the bytes before could still have been joined.
+    r.feed(whole, FrameAssembler::kHoldMs / 2);
+    QCOMPARE(r.frames.mid(before.size()), QStringList{reported});
+    // Exactly what the whole frame carries, nothing made of the cut-off bytes.
+    ParamStore expected = held;
+    DecodedFrame d;
+    QVERIFY(decodeWholeChunk(whole, expected, &d));
+    QCOMPARE(differingFields(r.store, expected), QStringList());
+    QCOMPARE(r.assembler.held(), QByteArray());
+}
+
+void TestDecoder::auxShapedRestOfAHeldFrameContinuesIt()
+{
+    // The last eight bytes of this link-status frame have AA at their byte 2 and sources no
+    // transmitter sends: with the frame's start held, they are its rest, not an AUX frame.
+    const QByteArray link = hex("FE19B400007B0000000000000000AA3C3C3C3C00");
+    Receiver r;
+    r.feed(link.left(12), 0);
+    r.feed(link.mid(12), 5);
+    QCOMPARE(r.frames, QStringList{QStringLiteral("link 19/0")});
+    QCOMPARE(differingFields(r.store, storeAfter({link})), QStringList());
 }
 
 void TestDecoder::liveLookingChunkWithKnownKindIsAParameterFrame()
