@@ -586,23 +586,25 @@ bool decodeWholeChunk(const QByteArray &chunk, ParamStore &s, DecodedFrame *deco
     return true;
 }
 
-// How the receive buffer reads the line. A chunk that is by itself exactly one frame (20 bytes
-// FE 18|19, 8 bytes with AA at byte 2, or 12 bytes FE ... FE) is that frame, whatever came
-// before it: this is the reading that accounts for the whole chunk, and bytes held from before
-// were a frame cut short. Two exceptions: an AUX-shaped chunk whose sources no transmitter
-// sends, arriving while the start of a frame is held, is the continuation of that frame; and
-// twelve bytes FE 18|19 of an unknown kind, reported as such, are also kept as the possible
-// start of a live frame. Everything else joins the undecided bytes, which are read from the
-// start. At each position the candidates are the frames whose markers are in place there
-// (AUX frames only with sources 0..5). A whole candidate is taken unless a frame that starts
-// inside it is the better reading; then the bytes before that frame were a frame cut short
-// on the line. Between two readings, the one followed by another frame wins; when both are
-// followed alike, the more strongly marked frame wins, and a tie goes to the frame that
-// starts later. A frame is decided only when the bytes that have arrived decide it: if the
-// next read could still change the reading (the frame's last bytes may begin the next frame
-// after a cut), the whole frame waits for that read, at most kHoldMs. Unfinished frames wait
-// kHoldMs from their first byte; then whatever is whole among the waiting bytes is taken and
-// the rest dropped.
+// How the receive buffer reads the line.
+//
+// A chunk that is by itself exactly one frame (20 bytes FE 18|19, 8 bytes with AA at byte 2,
+// or 12 bytes FE ... FE) is that frame, whatever came before it: that reading accounts for
+// the whole chunk, and bytes held from before were a frame cut short. Two exceptions: an
+// AUX-shaped chunk whose sources no transmitter sends, arriving while the start of a frame is
+// held, is the rest of that frame; and twelve bytes FE 18|19 of an unknown kind are reported
+// as such and also kept, as the possible start of a live frame.
+//
+// Everything else joins the undecided bytes, which are read from the first. The candidates
+// at a position are the frames whose marker bytes are in place there (an AUX frame only with
+// sources 0..5). A reading weighs the frame's markers, whether its values are ones a
+// transmitter sends, and whether another frame follows it. A whole candidate is taken unless
+// a frame that starts inside it is the better reading; then the bytes before that frame were
+// a frame cut short on the line. A whole frame waits for the next read, at most kHoldMs,
+// when that read could still change the reading: when its last bytes may be the start of the
+// next frame after a cut. Unfinished frames wait kHoldMs from their first byte and never
+// hold more than 19 bytes; then whatever is whole among the waiting bytes is taken and the
+// rest dropped.
 void FrameAssembler::feed(const QByteArray &chunk, qint64 nowMs, ParamStore &s,
                           const FrameHandler &onFrame)
 {
