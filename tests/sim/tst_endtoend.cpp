@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QTimer>
+
 #include <csignal>
 #include <memory>
 
@@ -65,7 +67,115 @@ private slots:
     void initTestCase();
     void readWriteReadThroughTheSimulator_data();
     void readWriteReadThroughTheSimulator();
+    void everyReadOnASplitMergedNoisyLineGivesTheWholeSet();
+    void readsOnALineThatLosesBytesStoreOnlyWhatTheTransmitterHolds();
 };
+
+namespace {
+
+// A simulator holding `settings` in a state file, and a window with its port open.
+struct Bench
+{
+    bool start(const QStringList &faults, const ParamStore &settings)
+    {
+        const QString state = dir.filePath(QStringLiteral("transmitter.txt"));
+        QFile file(state);
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write(settingsText(settings)) != kParameterFileLength)
+            return false;
+        file.close();
+        if (!sim.start(faults + QStringList{QStringLiteral("--state"), state}))
+            return false;
+        ParamData = ParamStore{};
+        window = std::make_unique<MainWindow>();
+        window->addPort(sim.slavePath());
+        window->show();
+        button("openButton")->click();
+        return button("openButton")->text() == QLatin1String("CLOSE");
+    }
+    QAbstractButton *button(const char *name) const
+    {
+        return window->findChild<QAbstractButton *>(QLatin1String(name));
+    }
+    // One READ: the click returns when the operation has given the answer its time; a
+    // frame or two may still be on its way then.
+    void read(int settleMs)
+    {
+        button("toolButton_Read")->click();
+        QTest::qWait(settleMs);
+    }
+
+    QTemporaryDir dir;
+    SimProcess sim;
+    ModalWatcher watcher;
+    std::unique_ptr<MainWindow> window;
+};
+
+// The settings fields that differ from both what the store held before and what the
+// transmitter holds: values nobody sent.
+QStringList invented(const ParamStore &before, const ParamStore &transmitter)
+{
+    QStringList found;
+    for (const QString &d : reportedDifferences(transmitter, ParamData)) {
+        const QString name = d.section(QLatin1Char(':'), 0, 0);
+        const IntFieldInfo *field = findIntField(name.toLatin1().constData());
+        if (field && ParamData.*field->member != before.*field->member)
+            found << d;
+    }
+    return found;
+}
+
+} // namespace
+
+void tst_EndToEnd::everyReadOnASplitMergedNoisyLineGivesTheWholeSet()
+{
+    constexpr int kReads = 50;
+    const ParamStore expected = transmitterSettings();
+    Bench bench;
+    QVERIFY(bench.start({QStringLiteral("--split"), QStringLiteral("--merge"),
+                         QStringLiteral("--noise"), QStringLiteral("--seed"), QStringLiteral("7")},
+                        expected));
+    const ParamStore blank;
+    QVERIFY(!reportedDifferences(expected, blank).isEmpty());
+    for (int i = 0; i < kReads; ++i) {
+        // Forget the settings, so that each READ has to bring all of them.
+        for (const IntFieldInfo *f = intFieldsBegin(); f != intFieldsEnd(); ++f)
+            ParamData.*f->member = blank.*f->member;
+        bench.read(0);
+        QTRY_VERIFY2_WITH_TIMEOUT(reportedDifferences(expected, ParamData).isEmpty(),
+                                  qPrintable(QStringLiteral("read %1: ").arg(i + 1) +
+                                             describe(reportedDifferences(expected, ParamData))),
+                                  kReadTimeoutMs);
+    }
+    QVERIFY2(bench.watcher.messages().isEmpty(),
+             qPrintable(bench.watcher.messages().join(QLatin1Char('\n'))));
+}
+
+void tst_EndToEnd::readsOnALineThatLosesBytesStoreOnlyWhatTheTransmitterHolds()
+{
+    constexpr int kMostReads = 12;
+    const ParamStore expected = transmitterSettings();
+    Bench bench;
+    QVERIFY(
+        bench.start({QStringLiteral("--cut"), QStringLiteral("--split"), QStringLiteral("--merge"),
+                     QStringLiteral("--noise"), QStringLiteral("--seed"), QStringLiteral("5")},
+                    expected));
+    const ParamStore before = ParamData;
+    int reads = 0;
+    int incomplete = 0;
+    while (reads < kMostReads && !reportedDifferences(expected, ParamData).isEmpty()) {
+        bench.read(300);
+        ++reads;
+        // Whatever arrived damaged is dropped; what arrived whole is the transmitter's.
+        QVERIFY2(invented(before, expected).isEmpty(),
+                 qPrintable(describe(invented(before, expected))));
+        if (!reportedDifferences(expected, ParamData).isEmpty())
+            ++incomplete;
+    }
+    qInfo("%d reads, %d of them left settings missing", reads, incomplete);
+    QVERIFY2(reportedDifferences(expected, ParamData).isEmpty(),
+             qPrintable(describe(reportedDifferences(expected, ParamData))));
+}
 
 void tst_EndToEnd::initTestCase()
 {
