@@ -6,6 +6,21 @@
 #include <QTabWidget>
 #include <QToolButton>
 
+#include <dlfcn.h>
+#include <termios.h>
+
+// A pseudo-terminal forces 8 data bits and no parity whatever it is asked for, so those two
+// are checked on every setting the program asked the driver for. Defined here, this takes
+// the place of the C library's tcsetattr for the serial-port library too.
+static QVector<termios> requestedLines;
+extern "C" int tcsetattr(int fd, int action, const termios *tio)
+{
+    using Real = int (*)(int, int, const termios *);
+    static const auto real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "tcsetattr"));
+    requestedLines.append(*tio);
+    return real(fd, action, tio);
+}
+
 class TestSerialLink : public QObject
 {
     Q_OBJECT
@@ -143,6 +158,49 @@ private slots:
         QVERIFY(fired);
         QVERIFY(t.elapsed() >= ms - 5);
         QVERIFY(t.elapsed() < ms + 150);
+    }
+
+    void openAppliesTheLineSettings_data()
+    {
+        QTest::addColumn<int>("flags"); // 0 input modes, 1 control modes, 2 speeds in and out
+        QTest::addColumn<uint>("mask");
+        QTest::addColumn<uint>("expected");
+        QTest::addColumn<bool>("asked"); // what was asked for, not what the line shows
+        QTest::newRow("115200 baud") << 2 << 0u << uint(B115200) << false;
+        QTest::newRow("8 data bits") << 1 << uint(CSIZE) << uint(CS8) << true;
+        QTest::newRow("no parity") << 1 << uint(PARENB) << 0u << true;
+        QTest::newRow("one stop bit") << 1 << uint(CSTOPB) << 0u << false;
+        QTest::newRow("no RTS/CTS") << 1 << uint(CRTSCTS) << 0u << false;
+        QTest::newRow("no XON/XOFF") << 0 << uint(IXON | IXOFF) << 0u << false;
+    }
+
+    void openAppliesTheLineSettings()
+    {
+        QFETCH(int, flags);
+        QFETCH(uint, mask);
+        QFETCH(uint, expected);
+        QFETCH(bool, asked);
+        WindowFixture f;
+        // Start from the opposite of every setting, so that none is right by chance.
+        termios tio{};
+        QCOMPARE(tcgetattr(f.pty.slaveFd(), &tio), 0);
+        cfsetspeed(&tio, B9600);
+        tio.c_cflag = (tio.c_cflag & ~CSIZE) | CS7 | PARENB | PARODD | CSTOPB | CRTSCTS;
+        tio.c_iflag |= IXON | IXOFF;
+        QCOMPARE(tcsetattr(f.pty.slaveFd(), TCSANOW, &tio), 0);
+        requestedLines.clear();
+        QVERIFY(f.open());
+        QCOMPARE(tcgetattr(f.pty.slaveFd(), &tio), 0);
+        const QVector<termios> seen = asked ? requestedLines : QVector<termios>{tio};
+        QVERIFY(!seen.isEmpty());
+        for (const termios &line : qAsConst(seen)) {
+            if (flags == 2) {
+                QCOMPARE(uint(cfgetispeed(&line)), expected);
+                QCOMPARE(uint(cfgetospeed(&line)), expected);
+            } else {
+                QCOMPARE((flags == 0 ? line.c_iflag : line.c_cflag) & mask, expected);
+            }
+        }
     }
 
     // Keep last: once the application quits, no event loop of this process runs again.

@@ -20,6 +20,8 @@ public:
 
     bool isValid() const { return fd() >= 0; }
     QString slavePath() const { return m_slavePath; }
+    // A descriptor of the slave side, for looking at the line settings the program applied.
+    int slaveFd() const { return m_slaveKeeper; }
 
     // Closes the master side: to the program, the device is gone.
     void closeMaster();
