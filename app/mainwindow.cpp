@@ -101,14 +101,22 @@ void MainWindow::addPort(const QString &port)
 
 void MainWindow::refreshPortList()
 {
+    // The next OPEN must reach the same device as the last one, not whatever is listed first.
+    QString chosen = ui->portNameBox->currentText();
     ui->portNameBox->clear();
     const auto ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports)
+    for (const QSerialPortInfo &info : ports) {
         ui->portNameBox->addItem(info.portName());
+        if (info.systemLocation() == chosen)
+            chosen = info.portName();
+    }
     for (const QString &port : qAsConst(m_extraPorts)) {
         if (ui->portNameBox->findText(port) < 0)
             ui->portNameBox->addItem(port);
     }
+    const int index = ui->portNameBox->findText(chosen);
+    if (index >= 0)
+        ui->portNameBox->setCurrentIndex(index);
 }
 
 bool MainWindow::portClosed() const

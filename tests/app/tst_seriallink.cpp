@@ -203,6 +203,36 @@ private slots:
         }
     }
 
+    void closeKeepsTheChosenPortSelected_data()
+    {
+        QTest::addColumn<bool>("typed");
+        QTest::newRow("picked from the list") << false;
+        QTest::newRow("typed") << true;
+    }
+
+    void closeKeepsTheChosenPortSelected()
+    {
+        QFETCH(bool, typed);
+        WindowFixture f;
+        PtyPair other;
+        auto *ports = f.w<QComboBox>("portNameBox");
+        if (typed) {
+            ports->setEditText(other.slavePath());
+        } else {
+            f.window->addPort(other.slavePath());
+            ports->setCurrentIndex(ports->findText(f.pty.slavePath()));
+        }
+        PtyPair &chosen = typed ? other : f.pty;
+        PtyPair &unused = typed ? f.pty : other;
+        f.button("openButton")->click();
+        f.button("openButton")->click();
+        QCOMPARE(ports->currentText(), chosen.slavePath());
+        f.button("openButton")->click(); // the same device again
+        QVERIFY(chosen.waitForBytes(7, 2000));
+        QCOMPARE(chosen.received(), QByteArray("OKDISOK"));
+        QVERIFY(unused.received().isEmpty());
+    }
+
     // Keep last: once the application quits, no event loop of this process runs again.
     void waitMsKeepsPacingWhileTheApplicationQuits()
     {
