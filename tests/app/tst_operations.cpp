@@ -209,6 +209,34 @@ private slots:
         QCOMPARE(f.button("openButton")->text(), QStringLiteral("OPEN"));
     }
 
+    void settingsChunkIsCheckedAndReselectedBeforeItsAnswer_data()
+    {
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<QByteArray>("field");
+        QTest::addColumn<int>("expected");
+        // Spare2 arrives as 100, outside its range.
+        QTest::newRow("range check")
+            << hexBytes("FE00AB0000006EC8000000FE") << QByteArray("Spare2") << -100;
+        // DR_UP_CH1 = 60; DR_UP1 mirrors channel 1.
+        QTest::newRow("D/R mirror")
+            << hexBytes("FE00A53C64646464646464FE") << QByteArray("DR_UP1") << 60;
+    }
+
+    void settingsChunkIsCheckedAndReselectedBeforeItsAnswer()
+    {
+        QFETCH(QByteArray, frame);
+        QFETCH(QByteArray, field);
+        QFETCH(int, expected);
+        WindowFixture f;
+        QVERIFY(f.open());
+        // Let the refresh settle the widgets, then stop it: it must not do the decoder's work.
+        QTest::qWait(250);
+        f.window->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->stop();
+        f.pty.send(frame);
+        QVERIFY(f.pty.waitForBytes(3, 2000));
+        QCOMPARE(ParamData.*findIntField(field.constData())->member, expected);
+    }
+
     void everyChunkIsAnsweredWithWww_data()
     {
         QTest::addColumn<QByteArray>("chunk");
