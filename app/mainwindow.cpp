@@ -6,15 +6,14 @@
 #include "frames.h"
 #include "rangecheck.h"
 
-#include <QElapsedTimer>
+#include <QCloseEvent>
 #include <QEventLoop>
 #include <QIcon>
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QMessageBox>
-#include <QScopedValueRollback>
+#include <QScopeGuard>
 #include <QSerialPortInfo>
-#include <QThread>
 #include <QTimer>
 
 Q_LOGGING_CATEGORY(lcSerial, "korva.serial")
@@ -31,7 +30,7 @@ const char kOpenCaption[] = "CLOSE";
 const char kRedLed[] = ":/myImage/images/red.png";
 const char kGreenLed[] = ":/myImage/images/green.png";
 constexpr int kCentre = 1000;
-constexpr int kDrainMs = 500; // upper bound for handing "DIS" to the driver before closing
+constexpr int kDrainMs = 500; // bound for each step of handing queued bytes to the driver
 
 void showNote(const char *text)
 {
@@ -49,16 +48,11 @@ void setLed(QToolButton *led, const char *image)
 
 void waitMs(int ms)
 {
-    QElapsedTimer elapsed;
-    elapsed.start();
+    // Once the application quits this returns at once; sleeping out the rest would only
+    // freeze the window. Operations that pace the transmitter stop then (waitOnLink).
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
-    // When the application quits (the window closed mid-WRITE), its event loops stop at once;
-    // the transmitter still needs its pause between frames.
-    const qint64 left = ms - elapsed.elapsed();
-    if (left > 0)
-        QThread::msleep(static_cast<unsigned long>(left));
 }
 
 MainWindow::MainWindow(QWidget *parent)
@@ -85,7 +79,22 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     delete ui;
-    // serialPort closes itself without a word to the transmitter.
+    // serialPort closes itself without a word to the transmitter, but what was already
+    // written, such as the "WWW" of a WRITE that the window waited for, still goes out.
+    drainPort();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // The pilot asked for this set, and the transmitter takes it only at the closing "WWW":
+    // the window waits for the operation (seconds at most, and stays live meanwhile).
+    if (sending()) {
+        m_closeWhenDone = true;
+        event->ignore();
+        return;
+    }
+    m_closeWhenDone = false;
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::addPort(const QString &port)
@@ -126,10 +135,47 @@ bool MainWindow::portClosed() const
 
 void MainWindow::writeToPort(const char *text)
 {
-    // The port can close under a running operation (the user closed it, or the device went
-    // away during a wait); what was meant for it then goes nowhere, as on a pulled cable.
     if (serialPort.isOpen())
         serialPort.write(text);
+}
+
+void MainWindow::drainPort()
+{
+    if (!serialPort.isOpen())
+        return;
+    serialPort.flush();
+    while (serialPort.bytesToWrite() > 0 && serialPort.waitForBytesWritten(kDrainMs)) {
+    }
+}
+
+void MainWindow::endLink()
+{
+    ++m_link;
+    for (QEventLoop *loop : qAsConst(m_linkWaits))
+        loop->quit();
+}
+
+bool MainWindow::waitOnLink(int ms)
+{
+    const quint64 link = m_link;
+    bool waited = false;
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, [&] {
+        waited = true;
+        loop.quit();
+    });
+    m_linkWaits.append(&loop);
+    loop.exec();
+    m_linkWaits.removeOne(&loop);
+    if (m_link != link)
+        return false;
+    if (!waited) {
+        // The application is quitting: what is left of the operation could only go out
+        // unpaced, and a set cut short must not be followed by its "WWW". It ends here.
+        endLink();
+        return false;
+    }
+    return true;
 }
 
 void MainWindow::on_openButton_clicked()
@@ -164,6 +210,7 @@ void MainWindow::on_openButton_clicked()
     if (!listed && !m_extraPorts.contains(name))
         m_extraPorts.append(name);
 
+    endLink();
     m_assembler.clear();
     ui->portNameBox->setEnabled(false);
     ui->openButton->setText(QString::fromLatin1(kOpenCaption));
@@ -173,12 +220,10 @@ void MainWindow::on_openButton_clicked()
 
 void MainWindow::closePort(bool sayGoodbye)
 {
+    endLink();
     if (sayGoodbye) {
         writeToPort("DIS");
-        // close() discards what QSerialPort still queues; hand it to the driver first.
-        serialPort.flush();
-        if (serialPort.bytesToWrite() > 0)
-            serialPort.waitForBytesWritten(kDrainMs);
+        drainPort();
     }
     serialPort.close();
 
@@ -227,34 +272,56 @@ int MainWindow::byteArrayToInt(QByteArray b, int a)
     return ::byteArrayToInt(b, a);
 }
 
-void MainWindow::guardButton(QWidget *button)
+bool MainWindow::guardButton(QWidget *button)
 {
     button->setEnabled(false);
-    waitMs(kButtonGuardMs);
+    const bool linkKept = waitOnLink(kButtonGuardMs);
     button->setEnabled(true);
+    return linkKept;
+}
+
+quint64 MainWindow::beginSending()
+{
+    if (sending())
+        return 0;
+    m_sendingLink = m_link;
+    return m_link;
+}
+
+void MainWindow::endSending(quint64 link)
+{
+    // An operation whose link ended may come back after a newer one took the mark.
+    if (m_sendingLink != link)
+        return;
+    m_sendingLink = 0;
+    if (m_closeWhenDone)
+        QTimer::singleShot(0, this, [this] { close(); });
 }
 
 void MainWindow::on_toolButton_Read_clicked()
 {
-    if (m_sending)
+    if (sending())
         return;
-    guardButton(ui->toolButton_Read);
+    // A click made on a connection that ended meanwhile is not carried over to the next.
+    if (!guardButton(ui->toolButton_Read))
+        return;
     if (portClosed()) {
         showNote("Please open the serial port!");
         return;
     }
     // A WRITE, RESET or SAVE that began meanwhile owns the line until its last frame.
-    if (m_sending)
+    if (sending())
         return;
     writeToPort("RR");
     waitMs(kReadAnswerMs);
 }
 
-void MainWindow::sendFrames()
+bool MainWindow::sendFrames()
 {
     SendData1();
     SendData2();
     SendData3();
+    return sending();
 }
 
 void MainWindow::on_toolButton_Send_clicked()
@@ -269,12 +336,13 @@ void MainWindow::on_toolButton_Reset_clicked()
 
 void MainWindow::sendToTransmitter(QWidget *button, bool factoryValues)
 {
-    if (m_sending)
+    const quint64 link = beginSending();
+    if (link == 0)
         return;
-    QScopedValueRollback<bool> busy(m_sending, true);
-    guardButton(button);
+    const auto done = qScopeGuard([this, link] { endSending(link); });
+    if (!guardButton(button))
+        return;
     if (portClosed()) {
-        m_sending = false;
         showNote("Please open the serial port!");
         return;
     }
@@ -282,8 +350,9 @@ void MainWindow::sendToTransmitter(QWidget *button, bool factoryValues)
         RestData();
         RestData2();
     }
-    sendFrames();
-    writeToPort("WWW");
+    // The transmitter commits what it has at "WWW": never after a set cut short.
+    if (sendFrames())
+        writeToPort("WWW");
 }
 
 void MainWindow::RestData()
@@ -296,32 +365,32 @@ void MainWindow::RestData2()
     restData2(ParamData);
 }
 
-namespace {
-
-void sendFrame(QSerialPort &port, const FrameLayout &layout, QString &buffer)
+void MainWindow::sendFrame(const FrameLayout &layout, QString &buffer)
 {
     buildFrameInto(layout, ParamData, buffer);
-    const QByteArray bytes = buffer.toUtf8();
-    if (port.isOpen()) // a save with the port closed still paces itself the same way
-        port.write(bytes.constData(), bytes.size());
-    waitMs(kFrameWaitMs);
+    // Once the operation's link has ended the frame is only built: SAVE still files it.
+    if (!sending())
+        return;
+    if (serialPort.isOpen()) { // a save with the port closed still paces itself the same way
+        const QByteArray bytes = buffer.toUtf8();
+        serialPort.write(bytes.constData(), bytes.size());
+    }
+    waitOnLink(kFrameWaitMs);
 }
-
-} // namespace
 
 void MainWindow::SendData1()
 {
-    sendFrame(serialPort, kFrameS, SendBuf1);
+    sendFrame(kFrameS, SendBuf1);
 }
 
 void MainWindow::SendData2()
 {
-    sendFrame(serialPort, kFrameG, SendBuf2);
+    sendFrame(kFrameG, SendBuf2);
 }
 
 void MainWindow::SendData3()
 {
-    sendFrame(serialPort, kFrameH, SendBuf3);
+    sendFrame(kFrameH, SendBuf3);
 }
 
 void MainWindow::Dr_DataSelet()

@@ -6,13 +6,17 @@
 #include <QMainWindow>
 #include <QSerialPort>
 #include <QStringList>
+#include <QVector>
 
 QT_BEGIN_NAMESPACE
 namespace Ui {
 class MainWindow;
 }
+class QEventLoop;
 class QTimer;
 QT_END_NAMESPACE
+
+struct FrameLayout;
 
 // Waits by running a local event loop, so the window stays live (frames are decoded, the
 // panels refresh, clicks are handled) while an operation paces the transmitter.
@@ -37,6 +41,10 @@ public:
     // Adds a port (name or device path) the system does not list, keeps it across list
     // refreshes, and selects it.
     void addPort(const QString &port);
+
+protected:
+    // While a WRITE, RESET or SAVE runs, the window stays until it has finished.
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     void on_openButton_clicked();
@@ -193,9 +201,28 @@ private:
     void closePort(bool sayGoodbye);
     void onPortError(QSerialPort::SerialPortError error);
     void writeToPort(const char *text);
+    // Hands what QSerialPort still queues to the driver, which close() would discard.
+    void drainPort();
     bool portClosed() const;
-    void guardButton(QWidget *button);
-    void sendFrames();
+
+    // Every operation belongs to the link it was started on. A link ends when the port
+    // opens or closes (by the user or because the device went away), or when the application
+    // quits under a running operation: from then on that operation sends nothing, anywhere.
+    void endLink();
+    // Waits like waitMs, but returns early when the link ends. True when the whole wait
+    // passed on the same link.
+    bool waitOnLink(int ms);
+    // Disables the button for the guard time; true when the link lasted through it.
+    bool guardButton(QWidget *button);
+
+    // WRITE, RESET and SAVE put frames on the wire one at a time. beginSending() binds one to
+    // the current link and returns that link, or 0 while another one is running.
+    quint64 beginSending();
+    void endSending(quint64 link);
+    // A WRITE, RESET or SAVE runs and its link has not ended.
+    bool sending() const { return m_sendingLink != 0 && m_sendingLink == m_link; }
+    void sendFrame(const FrameLayout &layout, QString &buffer);
+    bool sendFrames();
     // WRITE, or RESET with factoryValues: the S, G and H frames, then "WWW".
     void sendToTransmitter(QWidget *button, bool factoryValues);
 
@@ -206,8 +233,11 @@ private:
 
     FrameAssembler m_assembler;
     QElapsedTimer m_clock;
-    QStringList m_extraPorts; // ports typed or given on the command line
-    bool m_sending = false;   // a WRITE, RESET or SAVE is putting frames on the wire
+    QStringList m_extraPorts;          // ports typed or given on the command line
+    quint64 m_link = 1;                // the current link; see endLink()
+    quint64 m_sendingLink = 0;         // link of the running WRITE, RESET or SAVE, or 0
+    QVector<QEventLoop *> m_linkWaits; // waits that end with the link
+    bool m_closeWhenDone = false;      // the window was closed during a WRITE, RESET or SAVE
 };
 
 // Module-level state shared by the operations, alive for the whole run.

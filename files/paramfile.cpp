@@ -10,7 +10,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QSaveFile>
-#include <QScopedValueRollback>
+#include <QScopeGuard>
 #include <QTextStream>
 
 namespace {
@@ -38,9 +38,11 @@ bool isSpecialFile(const QString &path)
 
 void MainWindow::on_toolButton_Save_clicked()
 {
-    if (m_sending)
+    const quint64 link = beginSending();
+    if (link == 0)
         return;
-    QScopedValueRollback<bool> busy(m_sending, true);
+    const auto done = qScopeGuard([this, link] { endSending(link); });
+    // The file is written even when the link ends meanwhile; only the line falls silent.
     guardButton(ui->toolButton_Save);
 
     const QString path =
@@ -73,7 +75,7 @@ void MainWindow::on_toolButton_Save_clicked()
 
 void MainWindow::on_toolButton_Load_clicked()
 {
-    if (m_sending)
+    if (sending())
         return;
     guardButton(ui->toolButton_Load);
 

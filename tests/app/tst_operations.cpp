@@ -6,6 +6,9 @@
 #include "frames.h"
 
 #include <QSpinBox>
+#include <QTemporaryDir>
+
+#include <functional>
 
 namespace {
 
@@ -19,6 +22,26 @@ const QByteArray kFactoryH =
 QByteArray hexBytes(const char *hex)
 {
     return QByteArray::fromHex(hex);
+}
+
+// Runs the action once the line has carried n bytes, inside whatever event loop runs then.
+void onceReceived(PtyPair &pty, int n, const std::function<void()> &action)
+{
+    auto *poll = new QTimer(&pty);
+    QObject::connect(poll, &QTimer::timeout, &pty, [&pty, poll, n, action] {
+        if (pty.received().size() < n)
+            return;
+        poll->stop();
+        action();
+    });
+    poll->start(5);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
 }
 
 } // namespace
@@ -207,6 +230,116 @@ private slots:
         QCOMPARE(wire.at(0), 'S');
         QCOMPARE(wire.mid(81), QByteArray("DIS"));
         QCOMPARE(f.button("openButton")->text(), QStringLiteral("OPEN"));
+    }
+
+    void interruptedOperationSaysNothingOnTheNextConnection_data()
+    {
+        QTest::addColumn<QString>("buttonName");
+        QTest::addColumn<bool>("deviceLost"); // else CLOSE is clicked; then the same port reopens
+        QTest::newRow("WRITE, closed") << "toolButton_Send" << false;
+        QTest::newRow("RESET, closed") << "toolButton_Reset" << false;
+        QTest::newRow("SAVE, closed") << "toolButton_Save" << false;
+        QTest::newRow("WRITE, device lost") << "toolButton_Send" << true;
+        QTest::newRow("SAVE, device lost") << "toolButton_Save" << true;
+    }
+
+    void interruptedOperationSaysNothingOnTheNextConnection()
+    {
+        QFETCH(QString, buttonName);
+        QFETCH(bool, deviceLost);
+        WindowFixture f;
+        PtyPair other;
+        PtyPair &next = deviceLost ? other : f.pty;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("saved.txt"));
+        f.watcher.queueFile(path);
+        QVERIFY(f.open());
+        restData(ParamData);
+        restData2(ParamData);
+        QTimer::singleShot(0, f.window.get(),
+                           [&] { f.button(buttonName.toLatin1().constData())->click(); });
+        // After the S frame, long before the G frame.
+        onceReceived(f.pty, 81, [&] {
+            if (deviceLost)
+                f.pty.closeMaster();
+            else
+                f.button("openButton")->click();
+        });
+        // Once closed: READ is not held back, then reopen and WRITE a changed set at once.
+        qint64 writeAt = 0;
+        QTimer reopen;
+        connect(&reopen, &QTimer::timeout, f.window.get(), [&] {
+            if (f.button("openButton")->text() != QLatin1String("OPEN"))
+                return;
+            reopen.stop();
+            f.button("toolButton_Read")->click();
+            f.w<QComboBox>("portNameBox")->setEditText(next.slavePath());
+            f.button("openButton")->click();
+            ParamData.sub1 = -100;
+            writeAt = next.elapsedMs();
+            f.button("toolButton_Send")->click();
+        });
+        reopen.start(10);
+        f.pty.collect(4500);
+        other.collect(1);
+        QCOMPARE(f.watcher.messages(), QStringList{"Note|Please open the serial port!"});
+        if (buttonName == QLatin1String("toolButton_Save"))
+            QCOMPARE(readFile(path), kFactoryS + kFactoryG + kFactoryH);
+        QByteArray newS = kFactoryS;
+        newS.replace(9, 2, "14");
+        const QByteArray before = deviceLost ? QByteArray() : kFactoryS + "DIS";
+        QCOMPARE(next.received(), before + "OK" + newS + kFactoryG + kFactoryH + "WWW");
+        const qint64 s = next.timeOfByte(before.size() + 2);
+        QVERIFY2(s - writeAt >= 190 && s - writeAt < 450, qPrintable(QString::number(s - writeAt)));
+    }
+
+    void closingMidWriteSendsTheWholeSetOrNoWww_data()
+    {
+        QTest::addColumn<bool>("byWindow");
+        QTest::newRow("window closed: the whole set goes out first") << true;
+        QTest::newRow("application quit: stops at once, no WWW") << false;
+    }
+
+    void closingMidWriteSendsTheWholeSetOrNoWww()
+    {
+        QFETCH(bool, byWindow);
+        WindowFixture f;
+        QVERIFY(f.open());
+        restData(ParamData);
+        restData2(ParamData);
+        const qint64 clickAt = f.pty.elapsedMs();
+        QTimer::singleShot(0, f.window.get(), [&] { f.button("toolButton_Send")->click(); });
+        onceReceived(f.pty, 81, [&] {
+            if (byWindow)
+                f.window->close();
+            else
+                QCoreApplication::quit();
+        });
+        bool liveMeanwhile = false;
+        QTimer::singleShot(1200, f.window.get(), [] { ParamData.Servo1 = 1500; });
+        QTimer::singleShot(1500, f.window.get(), [&] {
+            liveMeanwhile = f.window->isVisible() &&
+                            f.w<QLineEdit>("lineEdit")->text() == QLatin1String("1500");
+        });
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
+        watchdog.start(8000);
+        // The real path: the window closes, the event loop ends, then the window goes.
+        QCOMPARE(QCoreApplication::exec(), 0);
+        const qint64 exitedAt = f.pty.elapsedMs();
+        f.window.reset();
+        f.pty.collect(300);
+        if (!byWindow) {
+            QCOMPARE(f.pty.received(), kFactoryS);
+            QVERIFY2(exitedAt - clickAt < 1200, qPrintable(QString::number(exitedAt - clickAt)));
+            return;
+        }
+        QCOMPARE(f.pty.received(), kFactoryS + kFactoryG + kFactoryH + "WWW");
+        QVERIFY(liveMeanwhile);
+        const qint64 h = f.pty.timeOfByte(162), www = f.pty.timeOfByte(243);
+        QVERIFY2(www - h >= 790, qPrintable(QString::number(www - h)));
+        QVERIFY2(exitedAt - www < 500, qPrintable(QString::number(exitedAt - www)));
     }
 
     void settingsChunkIsCheckedAndReselectedBeforeItsAnswer_data()

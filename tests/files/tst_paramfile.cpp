@@ -101,6 +101,20 @@ private slots:
         QCOMPARE(f.pty.received(), kFactoryFile); // no "WWW" after a save
     }
 
+    void saveBegunWhileClosedSaysNothingOnAPortOpenedMeanwhile()
+    {
+        WindowFixture f;
+        restData(ParamData);
+        restData2(ParamData);
+        const QString path = m_dir.filePath(QStringLiteral("closed.txt"));
+        f.watcher.queueFile(path);
+        QTimer::singleShot(600, f.window.get(), [&] { f.button("openButton")->click(); });
+        run(f, "toolButton_Save");
+        f.pty.collect(300);
+        QCOMPARE(f.pty.received(), QByteArray("OK"));
+        QCOMPARE(readFile(path), kFactoryFile);
+    }
+
     void loadTakesBackEveryFieldTheFramesCarry()
     {
         WindowFixture f;
