@@ -15,6 +15,7 @@
 #include <QScopeGuard>
 #include <QSerialPortInfo>
 #include <QTimer>
+#include <QTimerEvent>
 
 Q_LOGGING_CATEGORY(lcSerial, "korva.serial")
 
@@ -226,6 +227,8 @@ void MainWindow::closePort(bool sayGoodbye)
         drainPort();
     }
     serialPort.close();
+    // A frame that was waiting only for the next read arrived whole.
+    settleReceived(true);
 
     ParamStore &s = ParamData;
     for (IntField servo :
@@ -255,16 +258,64 @@ void MainWindow::serialPort_readyRead()
     const QByteArray chunk = serialPort.readAll();
     if (chunk.isEmpty())
         return;
-    m_assembler.feed(chunk, m_clock.elapsed(), ParamData, [this](const DecodedFrame &frame) {
-        if (frame.readFlag != 0)
-            qDebug("ReadFlag:%d", frame.readFlag);
-        // Settings show at once; live values wait for the next refresh.
-        if (frame.family == FrameFamily::Parameter)
-            ui_Display();
-    });
+    m_assembler.feed(chunk, m_clock.elapsed(), ParamData,
+                     [this](const DecodedFrame &frame) { takeFrame(frame); });
+    afterFrames();
+    writeToPort("WWW");
+    scheduleSettling();
+}
+
+void MainWindow::takeFrame(const DecodedFrame &frame)
+{
+    if (frame.readFlag != 0)
+        qDebug("ReadFlag:%d", frame.readFlag);
+    // Settings show at once; live values wait for the next refresh.
+    if (frame.family == FrameFamily::Parameter)
+        ui_Display();
+}
+
+void MainWindow::afterFrames()
+{
     Dr_DataSelet();
     FalseSaveData();
-    writeToPort("WWW");
+}
+
+void MainWindow::scheduleSettling()
+{
+    if (m_settleTimer != 0)
+        killTimer(m_settleTimer);
+    const qint64 wait = m_assembler.msUntilExpiry(m_clock.elapsed());
+    m_settleTimer = wait < 0 ? 0 : startTimer(int(wait), Qt::PreciseTimer);
+}
+
+void MainWindow::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() != m_settleTimer) {
+        QMainWindow::timerEvent(event);
+        return;
+    }
+    // The last frame of a burst may have waited for a read that did not come.
+    settleReceived(false);
+}
+
+void MainWindow::settleReceived(bool portClosing)
+{
+    if (m_settleTimer != 0)
+        killTimer(m_settleTimer);
+    m_settleTimer = 0;
+    bool took = false;
+    const auto onFrame = [this, &took](const DecodedFrame &frame) {
+        took = true;
+        takeFrame(frame);
+    };
+    if (portClosing)
+        m_assembler.finish(ParamData, onFrame);
+    else
+        m_assembler.expire(m_clock.elapsed(), ParamData, onFrame);
+    if (took)
+        afterFrames();
+    if (!portClosing)
+        scheduleSettling();
 }
 
 int MainWindow::byteArrayToInt(QByteArray b, int a)

@@ -45,6 +45,8 @@ public:
 protected:
     // While a WRITE, RESET or SAVE runs, the window stays until it has finished.
     void closeEvent(QCloseEvent *event) override;
+    // Settles the receive buffer when no read has come to do it.
+    void timerEvent(QTimerEvent *event) override;
 
 private slots:
     void on_openButton_clicked();
@@ -204,6 +206,13 @@ private:
     // Hands what QSerialPort still queues to the driver, which close() would discard.
     void drainPort();
     bool portClosed() const;
+    // What happens to each frame the receive buffer takes, and after a batch of them.
+    void takeFrame(const DecodedFrame &frame);
+    void afterFrames();
+    // Bytes the receive buffer holds are settled when their wait is over, read or not, and
+    // when the port closes.
+    void scheduleSettling();
+    void settleReceived(bool portClosing);
 
     // Every operation belongs to the link it was started on. A link ends when the port
     // opens or closes (by the user or because the device went away), or when the application
@@ -233,6 +242,7 @@ private:
 
     FrameAssembler m_assembler;
     QElapsedTimer m_clock;
+    int m_settleTimer = 0;             // timer id; a plain timer, not a child QTimer
     QStringList m_extraPorts;          // ports typed or given on the command line
     quint64 m_link = 1;                // the current link; see endLink()
     quint64 m_sendingLink = 0;         // link of the running WRITE, RESET or SAVE, or 0

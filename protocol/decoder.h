@@ -75,6 +75,9 @@ public:
     // read is taken, an unfinished one is dropped. feed() does this itself; call it when no
     // read comes, so that nothing waits much longer than kHoldMs.
     void expire(qint64 nowMs, ParamStore &store, const FrameHandler &onFrame);
+    // Nothing more will arrive (the port closes): takes what is whole among the waiting
+    // bytes and drops the rest.
+    void finish(ParamStore &store, const FrameHandler &onFrame) { settle(false, store, onFrame); }
     // Milliseconds until expire() has something to settle, or -1 when nothing waits.
     qint64 msUntilExpiry(qint64 nowMs) const;
 

@@ -430,6 +430,27 @@ private slots:
         QCOMPARE(f.pty.received(), QByteArray("WWWWWW"));
     }
 
+    void frameWaitingForAReadThatNeverComesIsTakenAfterTheHoldTime()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        // A voltage frame whose two unused bytes read FE 18, after a channel frame, in one
+        // read: those could be the start of a channel frame after a cut, so the voltage frame
+        // waits for the next read. None comes; after the hold time it is taken.
+        f.pty.send(hexBytes("FE1803E803E803E803E803E803E803E803E804D2"
+                            "FE0099002A00030007FE18FE"));
+        QVERIFY(f.pty.waitForBytes(3, 2000));
+        QCOMPARE(ParamData.TX_Volt, 1234);
+        QElapsedTimer t;
+        t.start();
+        QTRY_COMPARE_WITH_TIMEOUT(ParamData.Volt_x10, 42, 1000);
+        QVERIFY2(t.elapsed() <= FrameAssembler::kHoldMs + 100,
+                 qPrintable(QString::number(t.elapsed())));
+        QCOMPARE(ParamData.Mode, 3);
+        QCOMPARE(ParamData.Vertion, 7);
+        QCOMPARE(f.pty.received(), QByteArray("WWW")); // one chunk, one answer
+    }
+
     void parameterFrameShowsAtOnce()
     {
         WindowFixture f;
