@@ -434,20 +434,21 @@ private slots:
     {
         WindowFixture f;
         QVERIFY(f.open());
-        // A voltage frame whose two unused bytes read FE 18, after a channel frame, in one
-        // read: those could be the start of a channel frame after a cut, so the voltage frame
-        // waits for the next read. None comes; after the hold time it is taken.
-        f.pty.send(hexBytes("FE1803E803E803E803E803E803E803E803E804D2"
-                            "FE0099002A00030007FE18FE"));
+        // A channel frame, then one byte FE. From its byte 9 on, the channel frame and that
+        // byte read FE 00 44 ... FE, a reverse frame; which one the line carried, only the
+        // next read can tell, so the channel frame waits for it. None comes; after the hold
+        // time the channel frame is taken.
+        f.pty.send(hexBytes("FE1803E803E803E803FE00440100010001010001"
+                            "FE"));
         QVERIFY(f.pty.waitForBytes(3, 2000));
-        QCOMPARE(ParamData.TX_Volt, 1234);
         QElapsedTimer t;
         t.start();
-        QTRY_COMPARE_WITH_TIMEOUT(ParamData.Volt_x10, 42, 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(ParamData.Servo4, 0x03FE, 1000);
         QVERIFY2(t.elapsed() <= FrameAssembler::kHoldMs + 100,
                  qPrintable(QString::number(t.elapsed())));
-        QCOMPARE(ParamData.Mode, 3);
-        QCOMPARE(ParamData.Vertion, 7);
+        QCOMPARE(ParamData.Servo5, 0x0044);
+        QCOMPARE(ParamData.TX_Volt, 1);
+        QCOMPARE(ParamData.ReadFlag, 0);               // no reverse frame was taken
         QCOMPARE(f.pty.received(), QByteArray("WWW")); // one chunk, one answer
     }
 
