@@ -1,19 +1,16 @@
 #include "curewidget.h"
 
+#include "curveview.h"
 #include "paramstore.h"
 
 #include <QPainter>
 #include <QPen>
-#include <QTimer>
+
+using curveview::dashStarts;
+using curveview::kDashLength;
 
 namespace {
 
-constexpr int kRepaintMs = 100;
-constexpr int kDashPitch = 15;
-constexpr int kDashLength = 8;
-
-// The background and frame keep the size of the original layout whatever the widget's size.
-const QRect kBackground(0, 0, 585, 430);
 const QRect kFrame(30, 30, 545, 370);
 
 struct Label
@@ -34,16 +31,6 @@ const Label kPointNumbers[] = {
     {25, 505, "1"},  {123, 505, "2"}, {221, 505, "3"}, {319, 505, "4"},
     {417, 505, "5"}, {515, 505, "6"}, {613, 505, "7"},
 };
-
-QVector<int> dashStarts(int low, int high)
-{
-    QVector<int> starts;
-    for (int i = low + 1; i < high; ++i) {
-        if (i % kDashPitch == 0)
-            starts.append(i);
-    }
-    return starts;
-}
 
 } // namespace
 
@@ -80,11 +67,8 @@ ThCurveGeometry computeThCurve(int w, int h, const std::array<int, kThrottlePoin
 
 cureWidget::cureWidget(QWidget *parent)
     : QWidget(parent)
-    , m_timer(new QTimer(this))
-{
-    connect(m_timer, &QTimer::timeout, this, &cureWidget::creatData);
-    m_timer->start(kRepaintMs);
-}
+    , m_timer(curveview::startRepainting(this))
+{}
 
 void cureWidget::creatData()
 {
@@ -100,9 +84,7 @@ void cureWidget::paintEvent(QPaintEvent *)
                         ParamData.THCURE_Data07});
 
     QPainter painter(this);
-    painter.setPen(QPen(Qt::green, 4));
-    painter.fillRect(kBackground, Qt::white);
-    painter.drawRect(kFrame);
+    curveview::paintBackground(painter, kFrame);
 
     painter.setPen(QPen(Qt::green, 1));
     for (int x : g.rowDashXs) {

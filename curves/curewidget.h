@@ -13,7 +13,8 @@ constexpr int kThrottleGridLevels = 11;
 constexpr int kThrottleGridColumns = 6;
 
 // Where everything of the throttle curve lands for a view of w x h pixels showing the seven
-// curve values (in percent). Integer pixels, truncated the way the transmitter's own tool did.
+// curve values (in percent). Integer pixels, each quotient truncated before it is used again:
+// that grouping decides where every line falls.
 struct ThCurveGeometry
 {
     std::array<int, kThrottleGridLevels> levels{};   // y of each horizontal grid line, top down

@@ -1,32 +1,19 @@
 #include "mwidget.h"
 
+#include "curveview.h"
 #include "paramstore.h"
 
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
-#include <QTimer>
+
+using curveview::dashStarts;
+using curveview::kDashLength;
 
 namespace {
 
-constexpr int kRepaintMs = 100;
 constexpr int kMargin = 20;
-constexpr int kDashPitch = 15;
-constexpr int kDashLength = 8;
-
-// The background and frame keep the size of the original layout whatever the widget's size.
-const QRect kBackground(0, 0, 585, 430);
 const QRect kFrame(20, 20, 545, 390);
-
-QVector<int> dashStarts(int low, int high)
-{
-    QVector<int> starts;
-    for (int i = low + 1; i < high; ++i) {
-        if (i % kDashPitch == 0)
-            starts.append(i);
-    }
-    return starts;
-}
 
 } // namespace
 
@@ -61,11 +48,8 @@ DrCurveGeometry computeDrCurve(int w, int h, int rate, int expo)
 
 mWidget::mWidget(QWidget *parent)
     : QWidget(parent)
-    , m_timer(new QTimer(this))
-{
-    connect(m_timer, &QTimer::timeout, this, &mWidget::creatData);
-    m_timer->start(kRepaintMs);
-}
+    , m_timer(curveview::startRepainting(this))
+{}
 
 void mWidget::creatData()
 {
@@ -78,9 +62,7 @@ void mWidget::paintEvent(QPaintEvent *)
         computeDrCurve(width(), height(), ParamData.DR_RATE, ParamData.DR_EXP);
 
     QPainter painter(this);
-    painter.setPen(QPen(Qt::green, 4));
-    painter.fillRect(kBackground, Qt::white);
-    painter.drawRect(kFrame);
+    curveview::paintBackground(painter, kFrame);
 
     painter.setPen(QPen(Qt::green, 2));
     for (int x : g.dashXs)

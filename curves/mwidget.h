@@ -7,8 +7,8 @@
 class QTimer;
 
 // Where everything of the dual-rate curve lands for a view of w x h pixels showing the given
-// rate and exponential (both in percent). All terms are integer pixels, truncated exactly as the
-// transmitter's own tool drew them, so the picture matches it pixel for pixel.
+// rate and exponential (both in percent). All terms are integer pixels, each quotient truncated
+// before it is used again: that grouping decides where every line falls.
 struct DrCurveGeometry
 {
     int rateDrop = 0;  // (100 - rate) * half the plot height, before scaling
