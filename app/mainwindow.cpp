@@ -38,6 +38,12 @@ void showNote(const char *text)
     QMessageBox::about(nullptr, QStringLiteral("Note"), QString::fromLatin1(text));
 }
 
+// The text each frame is built into; SAVE files the three.
+QString &frameBuffer(const FrameLayout &layout)
+{
+    return &layout == &kFrameS ? SendBuf1 : &layout == &kFrameG ? SendBuf2 : SendBuf3;
+}
+
 void setLed(QToolButton *led, const char *image)
 {
     QIcon icon;
@@ -216,14 +222,14 @@ void MainWindow::on_openButton_clicked()
     ui->portNameBox->setEnabled(false);
     ui->openButton->setText(QString::fromLatin1(kOpenCaption));
     setLed(ui->toolButton_led, kGreenLed);
-    writeToPort("OK");
+    writeToPort(kGreetingToken);
 }
 
 void MainWindow::closePort(bool sayGoodbye)
 {
     endLink();
     if (sayGoodbye) {
-        writeToPort("DIS");
+        writeToPort(kGoodbyeToken);
         drainPort();
     }
     serialPort.close();
@@ -261,7 +267,7 @@ void MainWindow::serialPort_readyRead()
     m_assembler.feed(chunk, m_clock.elapsed(), ParamData,
                      [this](const DecodedFrame &frame) { takeFrame(frame); });
     afterFrames();
-    writeToPort("WWW");
+    writeToPort(kAckToken);
     scheduleSettling();
 }
 
@@ -323,10 +329,10 @@ int MainWindow::byteArrayToInt(QByteArray b, int a)
     return ::byteArrayToInt(b, a);
 }
 
-bool MainWindow::guardButton(QWidget *button)
+bool MainWindow::guardButton(QWidget *button, int ms)
 {
     button->setEnabled(false);
-    const bool linkKept = waitOnLink(kButtonGuardMs);
+    const bool linkKept = waitOnLink(ms);
     button->setEnabled(true);
     return linkKept;
 }
@@ -353,57 +359,64 @@ void MainWindow::on_toolButton_Read_clicked()
 {
     if (sending())
         return;
-    // A click made on a connection that ended meanwhile is not carried over to the next.
-    if (!guardButton(ui->toolButton_Read))
-        return;
-    if (portClosed()) {
-        showNote("Please open the serial port!");
-        return;
-    }
-    // A WRITE, RESET or SAVE that began meanwhile owns the line until its last frame.
-    if (sending())
-        return;
-    writeToPort("RR");
-    waitMs(kReadAnswerMs);
-}
-
-bool MainWindow::sendFrames()
-{
-    SendData1();
-    SendData2();
-    SendData3();
-    return sending();
+    runSequence(kReadSequence, ui->toolButton_Read);
 }
 
 void MainWindow::on_toolButton_Send_clicked()
 {
-    sendToTransmitter(ui->toolButton_Send, false);
+    sendToTransmitter(ui->toolButton_Send, kWriteSequence);
 }
 
 void MainWindow::on_toolButton_Reset_clicked()
 {
-    sendToTransmitter(ui->toolButton_Reset, true);
+    sendToTransmitter(ui->toolButton_Reset, kResetSequence);
 }
 
-void MainWindow::sendToTransmitter(QWidget *button, bool factoryValues)
+void MainWindow::sendToTransmitter(QWidget *button, const LinkSequence &sequence)
 {
     const quint64 link = beginSending();
     if (link == 0)
         return;
     const auto done = qScopeGuard([this, link] { endSending(link); });
-    if (!guardButton(button))
-        return;
-    if (portClosed()) {
-        showNote("Please open the serial port!");
-        return;
+    runSequence(sequence, button);
+}
+
+void MainWindow::runSequence(const LinkSequence &sequence, QWidget *button)
+{
+    // A WRITE or RESET holds the line from its start; a READ only borrows it.
+    const bool holdsLine = sending();
+    for (const LinkStep &step : sequence) {
+        switch (step.kind) {
+        case LinkStep::Guard:
+            // A click made on a connection that ended meanwhile is not carried over to the next.
+            if (!guardButton(button, step.pauseMs))
+                return;
+            if (portClosed()) {
+                showNote("Please open the serial port!");
+                return;
+            }
+            // A WRITE, RESET or SAVE that began meanwhile owns the line until its last frame.
+            if (!holdsLine && sending())
+                return;
+            break;
+        case LinkStep::FactoryValues:
+            RestData();
+            RestData2();
+            break;
+        case LinkStep::Frame:
+            sendFrame(*step.frame, frameBuffer(*step.frame), step.pauseMs);
+            break;
+        case LinkStep::Send:
+        case LinkStep::Request:
+            // The transmitter commits what it has at "WWW": never after a set cut short.
+            if (holdsLine && !sending())
+                return;
+            writeToPort(step.token);
+            if (step.pauseMs > 0)
+                waitMs(step.pauseMs);
+            break;
+        }
     }
-    if (factoryValues) {
-        RestData();
-        RestData2();
-    }
-    // The transmitter commits what it has at "WWW": never after a set cut short.
-    if (sendFrames())
-        writeToPort("WWW");
 }
 
 void MainWindow::RestData()
@@ -416,7 +429,7 @@ void MainWindow::RestData2()
     restData2(ParamData);
 }
 
-void MainWindow::sendFrame(const FrameLayout &layout, QString &buffer)
+void MainWindow::sendFrame(const FrameLayout &layout, QString &buffer, int pauseMs)
 {
     buildFrameInto(layout, ParamData, buffer);
     // Once the operation's link has ended the frame is only built: SAVE still files it.
@@ -426,22 +439,22 @@ void MainWindow::sendFrame(const FrameLayout &layout, QString &buffer)
         const QByteArray bytes = buffer.toUtf8();
         serialPort.write(bytes.constData(), bytes.size());
     }
-    waitOnLink(kFrameWaitMs);
+    waitOnLink(pauseMs);
 }
 
 void MainWindow::SendData1()
 {
-    sendFrame(kFrameS, SendBuf1);
+    sendFrame(kFrameS, frameBuffer(kFrameS), kFrameWaitMs);
 }
 
 void MainWindow::SendData2()
 {
-    sendFrame(kFrameG, SendBuf2);
+    sendFrame(kFrameG, frameBuffer(kFrameG), kFrameWaitMs);
 }
 
 void MainWindow::SendData3()
 {
-    sendFrame(kFrameH, SendBuf3);
+    sendFrame(kFrameH, frameBuffer(kFrameH), kFrameWaitMs);
 }
 
 void MainWindow::Dr_DataSelet()

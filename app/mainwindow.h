@@ -1,6 +1,7 @@
 #pragma once
 
 #include "decoder.h"
+#include "linksequence.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -22,11 +23,7 @@ struct FrameLayout;
 // panels refresh, clicks are handled) while an operation paces the transmitter.
 void waitMs(int ms);
 
-// Protocol pacing. The transmitter needs time between frames; these are not tuning knobs.
-constexpr int kButtonGuardMs = 200; // a top-bar button stays disabled this long
-constexpr int kReadAnswerMs = 500;  // READ gives the answer this long before returning
-constexpr int kFrameWaitMs = 800;   // pause after each outbound S, G, H frame
-constexpr int kRefreshMs = 100;     // panel refresh period
+constexpr int kRefreshMs = 100; // panel refresh period
 
 // The one window: every operation is one of its slots. The slot order is the meta-object
 // method order the form's by-name binding and external tools rely on; keep it.
@@ -222,7 +219,7 @@ private:
     // passed on the same link.
     bool waitOnLink(int ms);
     // Disables the button for the guard time; true when the link lasted through it.
-    bool guardButton(QWidget *button);
+    bool guardButton(QWidget *button, int ms = kButtonGuardMs);
 
     // WRITE, RESET and SAVE put frames on the wire one at a time. beginSending() binds one to
     // the current link and returns that link, or 0 while another one is running.
@@ -230,10 +227,11 @@ private:
     void endSending(quint64 link);
     // A WRITE, RESET or SAVE runs and its link has not ended.
     bool sending() const { return m_sendingLink != 0 && m_sendingLink == m_link; }
-    void sendFrame(const FrameLayout &layout, QString &buffer);
-    bool sendFrames();
-    // WRITE, or RESET with factoryValues: the S, G and H frames, then "WWW".
-    void sendToTransmitter(QWidget *button, bool factoryValues);
+    void sendFrame(const FrameLayout &layout, QString &buffer, int pauseMs);
+    // READ, WRITE and RESET: walks the operation's steps, started from `button`.
+    void runSequence(const LinkSequence &sequence, QWidget *button);
+    // WRITE or RESET, which hold the line until their last frame.
+    void sendToTransmitter(QWidget *button, const LinkSequence &sequence);
 
     Ui::MainWindow *ui = nullptr;
     QSerialPort serialPort;

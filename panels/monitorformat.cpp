@@ -1,5 +1,7 @@
 #include "monitorformat.h"
 
+#include "decoder.h"
+
 namespace {
 
 QString d(int x)
@@ -31,7 +33,7 @@ QString formatExtVolt(int tenths)
 
 QString formatRssi(int rssi)
 {
-    int n = 100 - rssi;
+    int n = -rssiDbm(rssi);
     if (n > 99)
         return QStringLiteral("null");
     // A byte above 100 would put the level above 0 dBm, which no receiver reports; show the

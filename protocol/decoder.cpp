@@ -571,6 +571,42 @@ const ParameterKind *findParameterKind(int kind)
     return nullptr;
 }
 
+QVector<IntField> settingsAnswerFields()
+{
+    QVector<IntField> fields;
+    for (const ParameterKind &kind : kKinds) {
+        for (const PayloadSlot &slot : kind.payload) {
+            if (!slot.member)
+                break;
+            fields.append(slot.member);
+        }
+    }
+    for (IntField aux : kAuxFields)
+        fields.append(aux);
+    return fields;
+}
+
+QString settingsFrameName(int readFlag)
+{
+    const auto span = [](IntField first, IntField last) -> QString {
+        return QLatin1String(" (") + QLatin1String(intFieldName(first)) + QLatin1String("..") +
+               QLatin1String(intFieldName(last)) + QLatin1Char(')');
+    };
+    if (readFlag == kAuxReadFlag)
+        return QLatin1String("AUX frame") + span(kAuxFields[0], kAuxFields[3]);
+    for (const ParameterKind &kind : kKinds) {
+        if (kind.readFlag != readFlag)
+            continue;
+        int last = 0;
+        while (last + 1 < int(std::size(kind.payload)) && kind.payload[last + 1].member)
+            ++last;
+        return QLatin1String("kind 0x") +
+               QString::number(kind.kind, 16).rightJustified(2, QLatin1Char('0')).toUpper() +
+               span(kind.payload[0].member, kind.payload[last].member);
+    }
+    return QStringLiteral("frame %1").arg(readFlag);
+}
+
 int byteArrayToInt(const QByteArray &b, int a)
 {
     const auto byteAt = [&b](int i) { return i >= 0 && i < b.size() ? int(quint8(b.at(i))) : 0; };

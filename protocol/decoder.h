@@ -3,6 +3,7 @@
 #include "paramstore.h"
 
 #include <QByteArray>
+#include <QString>
 #include <QVector>
 
 #include <functional>
@@ -51,6 +52,22 @@ const ParameterKind *findParameterKind(int kind);
 
 // Unsigned big-endian word at position a; a position past the end reads as a zero byte.
 int byteArrayToInt(const QByteArray &b, int a);
+
+// A read answer: the AUX frame (ReadFlag 7) and one frame of each parameter kind, ReadFlag
+// 1 to 19 in all.
+constexpr int kSettingsFrameKinds = 19;
+// Every setting a read answer fills, each once: the payload fields of the parameter kinds
+// in table order, then the AUX sources.
+QVector<IntField> settingsAnswerFields();
+// A settings frame kind by its ReadFlag, for messages: "AUX frame (AUX5..AUX8)",
+// "kind 0x55 (sub1..sub8)".
+QString settingsFrameName(int readFlag);
+
+// The link-status byte counts the signal strength in dBm up from -100 dBm.
+inline int rssiDbm(int rssi)
+{
+    return rssi - 100;
+}
 
 // Decodes a chunk that is exactly one frame, told apart by its length and marker bytes.
 // Returns false when it is none; then the store is untouched. A parameter frame with both

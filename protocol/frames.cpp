@@ -329,3 +329,50 @@ ParameterTextResult parseParameterText(const QString &text, ParamStore &store)
     }
     return result;
 }
+
+namespace {
+
+bool isHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+QString letterProblem(const FrameLayout &layout, const QByteArray &bytes, int at, char letter)
+{
+    if (bytes.at(at) == letter)
+        return QString();
+    return QStringLiteral("no %1 frame: byte %2 is not '%3'")
+        .arg(QLatin1Char(layout.letter))
+        .arg(at)
+        .arg(QLatin1Char(letter));
+}
+
+} // namespace
+
+QString parameterFileProblem(const QByteArray &bytes)
+{
+    const QByteArray rest = bytes.mid(kParameterFileLength);
+    if (bytes.size() < kParameterFileLength || (rest != "\n" && rest != "\r\n" && !rest.isEmpty()))
+        return QStringLiteral("%1 bytes long, not %2").arg(bytes.size()).arg(kParameterFileLength);
+    for (const FrameLayout *layout : {&kFrameS, &kFrameG, &kFrameH}) {
+        const int start = layout->fileOffset;
+        QString problem = letterProblem(*layout, bytes, start, layout->letter);
+        if (problem.isEmpty())
+            problem = letterProblem(*layout, bytes, start + kFrameLength - 1, layout->endLetter);
+        if (!problem.isEmpty())
+            return problem;
+        int pos = start + 1;
+        for (int i = 0; i < layout->slotCount; ++i) {
+            const FrameSlot &slot = layout->fields[i];
+            const int width = slotWidth(slot);
+            const QByteArray text = bytes.mid(pos, width);
+            if (slot.member && !std::all_of(text.begin(), text.end(), isHexDigit)) {
+                return QStringLiteral("%1 (byte %2) is not hexadecimal")
+                    .arg(QLatin1String(intFieldName(slot.member)))
+                    .arg(pos);
+            }
+            pos += width;
+        }
+    }
+    return QString();
+}

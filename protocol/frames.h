@@ -70,3 +70,9 @@ struct ParameterTextResult
 
 // Takes every frame of a parameter file whose start and end letters are in place.
 ParameterTextResult parseParameterText(const QString &text, ParamStore &store);
+
+// Why these bytes are not a whole parameter file, or an empty string when they are one:
+// 243 bytes, perhaps followed by the line end an editor adds, the three frames between their
+// start and end letters, and every field in hexadecimal digits. The parser itself takes
+// what it can and reads a damaged field as 0; this is for callers that must refuse instead.
+QString parameterFileProblem(const QByteArray &bytes);

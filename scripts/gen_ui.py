@@ -12,11 +12,13 @@ the script and the regenerated form.
 
 import argparse
 import pathlib
+import re
 import sys
 import xml.etree.ElementTree as ET
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 FORM = ROOT / "ui" / "mainwindow.ui"
+VALUE_NAMES_FILE = ROOT / "protocol" / "valuenames.def"
 IMAGES = ":/myImage/images/"
 
 # ---------------------------------------------------------------------------------------------
@@ -231,10 +233,21 @@ def caption_names(*numbers):
     return [f"lineEdit_{n}" for n in numbers]
 
 
-OFF_ON = ["OFF", "ON"]
-CHANNELS = numbered("CH", 8)
-AUX_SOURCES = ["SwA", "SwB", "VrA", "VrB", "NULL"]
-MIX_MODES = ["INH", "OFF", "ON"]
+def read_value_names(path):
+    """The combo-box item lists, shared with the program's library (one list per line)."""
+    lists = {}
+    for line in path.read_text(encoding="utf-8").splitlines():
+        match = re.fullmatch(r'KORVA_VALUE_NAMES\((\w+)((?:\s*,\s*"[^"]*")+)\)\s*', line)
+        if match:
+            lists[match.group(1)] = re.findall(r'"([^"]*)"', match.group(2))
+    return lists
+
+
+VALUE_NAMES = read_value_names(VALUE_NAMES_FILE)
+OFF_ON = VALUE_NAMES["OffOn"]
+CHANNELS = VALUE_NAMES["Channels"]
+AUX_SOURCES = VALUE_NAMES["AuxSources"]
+MIX_MODES = VALUE_NAMES["MixModes"]
 
 # Some boxes carry a light widget font (weight 9) as well; the bold font of their style sheet is
 # what draws the title.
@@ -254,7 +267,7 @@ BASIC = [
         captions(caption_names(28, 29, 31, 32, 33, 34, 35, 36), numbered("CH", 8, "{}:")),
         x=10)]),
     basic_group("groupBox_2", "REVERSE", 130, 120, [basic_column(
-        [Combo(n, ["NOR", "REV"]) for n in numbered("comboBox_rev", 8)])]),
+        [Combo(n, VALUE_NAMES["Reverse"]) for n in numbered("comboBox_rev", 8)])]),
     basic_group("groupBox_3", "SUB-TRIM", 265, 120, [basic_column(
         spins(numbered("spinBox_sub", 8), -100, 100, 0))], font_pt=12, title_pt=12),
     basic_group("groupBox_4", "END POINT--L---R---", 405, 215, [
@@ -266,7 +279,7 @@ BASIC = [
     basic_group("groupBox_5", "DELAY", 780, 120, [basic_column(
         spins(numbered("spinBox_delay", 8), 0, 100, 100))]),
     basic_group("groupBox_6", "AUX-CH", 915, 120, [basic_column(
-        [Combo(n, ["NC"]) for n in numbered("comboBox_AUX", 4)]
+        [Combo(n, VALUE_NAMES["AuxUnassigned"]) for n in numbered("comboBox_AUX", 4)]
         + [Combo(f"comboBox_AUX{n}", AUX_SOURCES, i) for n, i in zip(range(5, 9), [1, 3, 0, 2])])]),
 ]
 
@@ -287,8 +300,8 @@ ADVANCE1 = [
                                            ["MIX:", "CH:", "SW:", "UP:", "DOWN:"]), 0),
         Column((106, 26, 91, 251), [
             Combo("comboBox_DR_MIX1", OFF_ON),
-            Combo("comboBox_DR_CH1", CHANNELS[:4]),
-            Combo("comboBox_DR_SW1", ["SWA"]),
+            Combo("comboBox_DR_CH1", VALUE_NAMES["DrChannels"]),
+            Combo("comboBox_DR_SW1", VALUE_NAMES["DrSwitches"]),
             Spin("spinBox_DR_UP1", 0, 100, 100),
             Spin("spinBox_DR_DOWN1", 0, 100, 100),
         ], 0),
@@ -305,7 +318,7 @@ ADVANCE1 = [
     Group("groupBox_7", "ATTITUDE", (225, 5, 190, 477), [
         Column((11, 31, 91, 431), captions(caption_names(45, 46, 47, 48, 49, 50, 51),
                                            ["CH:"] + numbered("ATTI", 6, "{}:"))),
-        Column((100, 30, 81, 431), [Combo("comboBox_AttiM", CHANNELS[4:] + ["OFF"])]
+        Column((100, 30, 81, 431), [Combo("comboBox_AttiM", VALUE_NAMES["AttitudeChannels"])]
                + spins(numbered("spinBox_Atti", 6), 0, 100, [14, 29, 44, 56, 69, 88])),
     ]),
     Group("groupBox_10", "ELEVON", (420, 5, 321, 281), [
@@ -360,9 +373,9 @@ ADVANCE2 = [
         captions(caption_names(146, 142, 141, 143, 144, 145),
                  ["MIX:", " CH:", "SW:", " POSI:", "RATE:", "EXP:"]),
         [Combo("comboBox_DR_MIX2", OFF_ON),
-         Combo("comboBox_DR_CH2", CHANNELS[:4]),
-         Combo("comboBox_DR_SW2", ["SWA"]),
-         Combo("comboBox_DR_POSI", ["UP", "DOWN"]),
+         Combo("comboBox_DR_CH2", VALUE_NAMES["DrChannels"]),
+         Combo("comboBox_DR_SW2", VALUE_NAMES["DrSwitches"]),
+         Combo("comboBox_DR_POSI", VALUE_NAMES["DrPositions"]),
          Spin("spinBox_DR_RATE", 0, 100, 100),
          Spin("spinBox_DR_EXP", -100, 100, 100)]),
         extra=[("mWidget", "widget_3", (220, 30, 585, 430))]),
