@@ -81,6 +81,11 @@ int main(int argc, char *argv[])
         QStringLiteral("cut"),
         QStringLiteral("Now and then lose a run of bytes inside a frame (about one frame in "
                        "eight), keeping its first byte."));
+    const QCommandLineOption ignoreOption(
+        QStringLiteral("ignore"),
+        QStringLiteral("Let every S, G or H frame go by without effect, as if the line lost it; "
+                       "may be given more than once."),
+        QStringLiteral("S|G|H"));
     const QCommandLineOption logOption(
         QStringLiteral("log"),
         QStringLiteral("Print each received token and each change of settings to standard "
@@ -89,7 +94,7 @@ int main(int argc, char *argv[])
         QStringLiteral("exit-on-stdin-close"),
         QStringLiteral("Exit cleanly when standard input reaches its end."));
     parser.addOptions({stateOption, seedOption, splitOption, mergeOption, noiseOption, cutOption,
-                       logOption, stdinOption});
+                       ignoreOption, logOption, stdinOption});
     parser.process(app);
 
     bool seedOk = false;
@@ -103,6 +108,19 @@ int main(int argc, char *argv[])
     if (!seedOk) {
         std::fprintf(stderr, "korva-sim: --seed needs a number from 0 to 4294967295\n");
         return 2;
+    }
+    const QStringList ignored = parser.values(ignoreOption);
+    for (const QString &letter : ignored) {
+        const TokenKind kinds[] = {TokenKind::FrameS, TokenKind::FrameG, TokenKind::FrameH};
+        const int index =
+            QStringList{QStringLiteral("S"), QStringLiteral("G"), QStringLiteral("H")}.indexOf(
+                letter.toUpper());
+        if (index < 0) {
+            std::fprintf(stderr, "korva-sim: --ignore takes S, G or H, not \"%s\"\n",
+                         qPrintable(letter));
+            return 2;
+        }
+        options.ignoredFrames.append(kinds[index]);
     }
     if (parser.isSet(logOption))
         QLoggingCategory::setFilterRules(QStringLiteral("korva.sim.info=true"));

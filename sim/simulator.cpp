@@ -27,6 +27,8 @@ Simulator::Simulator(const Options &options, QObject *parent)
     , m_options(options)
     , m_shaper(options.faults, options.seed)
 {
+    for (TokenKind kind : options.ignoredFrames)
+        m_model.ignoreFrames(kind);
     m_tickTimer.setTimerType(Qt::PreciseTimer);
     m_tickTimer.setInterval(kTickMs);
     connect(&m_tickTimer, &QTimer::timeout, this, &Simulator::tick);

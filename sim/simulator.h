@@ -30,6 +30,7 @@ public:
         QString statePath; // parameter file loaded at start and kept up to date; may be empty
         quint32 seed = 1;
         LinkShaper::Faults faults;
+        QVector<TokenKind> ignoredFrames; // S, G or H frames that never take effect
     };
 
     // Pause between two units of output, as the transmitter's own send loop leaves.

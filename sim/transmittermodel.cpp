@@ -71,15 +71,8 @@ void normalise(ParamStore &settings)
 QVector<ReportedField> reportedFields()
 {
     QVector<ReportedField> fields;
-    for (const ParameterKind *kind = parameterKindsBegin(); kind != parameterKindsEnd(); ++kind) {
-        for (const PayloadSlot &slot : kind->payload) {
-            if (!slot.member)
-                break;
-            fields.append({intFieldName(slot.member), slot.member});
-        }
-    }
-    for (const ReportedField &aux : kAuxFields)
-        fields.append(aux);
+    for (IntField member : settingsAnswerFields())
+        fields.append({intFieldName(member), member});
     return fields;
 }
 
@@ -205,6 +198,8 @@ TransmitterModel::Reaction TransmitterModel::handle(const Token &token)
     case TokenKind::FrameS:
     case TokenKind::FrameG:
     case TokenKind::FrameH: {
+        if (m_ignored.contains(token.kind))
+            return Reaction::None;
         const FrameLayout &layout = token.kind == TokenKind::FrameS   ? kFrameS
                                     : token.kind == TokenKind::FrameG ? kFrameG
                                                                       : kFrameH;

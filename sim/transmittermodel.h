@@ -85,6 +85,10 @@ public:
     // Replaces the settings (and drops anything pending), putting them in range first.
     void setSettings(const ParamStore &settings);
 
+    // Lets frames of this kind (S, G or H) go by as if they had been lost on the line, so
+    // that a write can be seen to fail.
+    void ignoreFrames(TokenKind kind) { m_ignored.append(kind); }
+
     Reaction handle(const Token &token);
 
 private:
@@ -92,4 +96,5 @@ private:
     ParamStore m_pending;
     bool m_hasPending = false;
     bool m_streaming = false;
+    QVector<TokenKind> m_ignored;
 };

@@ -250,6 +250,8 @@ private slots:
     void faultyStreamsStillDecodeCompletely();
     void sameSeedGivesTheSameBytes();
     void cutLineKeepsToItsSeed();
+    void ignoredFrameKindLeavesItsSettingsAlone_data();
+    void ignoredFrameKindLeavesItsSettingsAlone();
 };
 
 void tst_Simulator::initTestCase()
@@ -1035,6 +1037,48 @@ void tst_Simulator::cutLineKeepsToItsSeed()
     QCOMPARE(run(faults + QStringList{QStringLiteral("--cut")}), first);
     // And the option reaches the shaper at all.
     QVERIFY(run(faults) != first);
+}
+
+void tst_Simulator::ignoredFrameKindLeavesItsSettingsAlone_data()
+{
+    QTest::addColumn<QString>("letter");
+    for (const char *letter : {"S", "G", "H"})
+        QTest::newRow(letter) << QString::fromLatin1(letter);
+}
+
+// A write whose frame of one kind is lost: the settings of the other two frames change, those
+// of the lost one keep their old values.
+void tst_Simulator::ignoredFrameKindLeavesItsSettingsAlone()
+{
+    QFETCH(QString, letter);
+    const FrameLayout &ignored = letter == QLatin1String("S")   ? kFrameS
+                                 : letter == QLatin1String("G") ? kFrameG
+                                                                : kFrameH;
+    SimProcess sim;
+    QVERIFY(sim.start({QStringLiteral("--ignore"), letter}));
+    SimLink link;
+    QVERIFY(link.open(sim.slavePath()));
+    const ParamStore written = changedSettings();
+    link.send(writeSequence(written));
+    link.collect(kSettleMs);
+    link.clearReceived();
+    link.send("RR");
+    link.collect(kAnswerMs);
+
+    const Decoded decoded = assemble(link.chunks());
+    QCOMPARE(decoded.settingsFrames(), 19);
+    const ParamStore factory = factorySettings();
+    int keptOld = 0;
+    for (const ReportedField &field : reportedFields()) {
+        bool inIgnored = false;
+        for (int i = 0; i < ignored.slotCount; ++i)
+            inIgnored = inIgnored || ignored.fields[i].member == field.member;
+        const ParamStore &expected = inIgnored ? factory : written;
+        QVERIFY2(decoded.store.*field.member == expected.*field.member, field.name);
+        keptOld += inIgnored && written.*field.member != factory.*field.member;
+    }
+    // The written set changes something in every frame, so the lost frame shows.
+    QVERIFY(keptOld > 0);
 }
 
 QTEST_GUILESS_MAIN(tst_Simulator)
