@@ -1,0 +1,468 @@
+#include "commands.h"
+
+#include "frames.h"
+#include "parameterfiles.h"
+#include "settingsreport.h"
+#include "transmitterlink.h"
+
+#include <QCommandLineParser>
+#include <QSaveFile>
+#include <QSerialPortInfo>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kDefaultTimeoutMs = 3000;
+constexpr int kDefaultRetries = 2;
+// Time the transmitter gets to store what it took before it is asked for it again.
+constexpr int kDefaultSettleMs = 1000;
+
+void print(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+int fail(int status, const QString &message)
+{
+    const QString line = QLatin1String("korva-cli: ") + message + QLatin1Char('\n');
+    std::fputs(line.toLocal8Bit().constData(), stderr);
+    return status;
+}
+
+struct Settings
+{
+    int timeoutMs = kDefaultTimeoutMs;
+    int retries = kDefaultRetries;
+    int settleMs = kDefaultSettleMs;
+    bool verify = true;
+    int count = 0; // 0: until interrupted
+    bool json = false;
+};
+
+struct Invocation
+{
+    QStringList arguments;
+    Settings settings;
+    Interruption &interruption;
+};
+
+QString missingFrames(const TransmitterLink::Answer &answer)
+{
+    QStringList names;
+    for (int flag : answer.missing)
+        names.append(settingsFrameName(flag));
+    return names.join(QLatin1String(", "));
+}
+
+QString incompleteAnswer(const QString &port, const TransmitterLink::Answer &answer)
+{
+    if (answer.missing.size() == kSettingsFrameKinds)
+        return QStringLiteral("no answer from %1 after %2 request(s)")
+            .arg(port)
+            .arg(answer.requests);
+    return QStringLiteral("no complete answer from %1 after %2 request(s); missing %3")
+        .arg(port)
+        .arg(answer.requests)
+        .arg(missingFrames(answer));
+}
+
+// Why a link ended early, or an empty string.
+QString linkTrouble(const TransmitterLink &link)
+{
+    if (!link.failure().isEmpty())
+        return link.failure();
+    if (link.interrupted())
+        return QStringLiteral("interrupted");
+    return QString();
+}
+
+int runPorts(const Invocation &)
+{
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports) {
+        const QString description =
+            info.description().isEmpty() ? QStringLiteral("-") : info.description();
+        QString ids = QStringLiteral("-");
+        if (info.hasVendorIdentifier() && info.hasProductIdentifier()) {
+            ids = QStringLiteral("%1:%2")
+                      .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                      .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
+        }
+        print(info.portName() + QLatin1Char('\t') + description + QLatin1Char('\t') + ids +
+              QLatin1Char('\n'));
+    }
+    return kExitSuccess;
+}
+
+int runRead(const Invocation &call)
+{
+    const QString port = call.arguments.at(0);
+    const QString path = call.arguments.at(1);
+    QString error;
+    if (!canReplaceWithParameterFile(path, &error))
+        return fail(kExitUsage, error);
+    // Opened first, so that a file that cannot be written is known before the transmitter
+    // is disturbed; nothing replaces the old file unless the answer is whole.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(kExitUsage, QLatin1String("cannot write ") + path + QLatin1String(": ") +
+                                    file.errorString());
+
+    TransmitterLink link(call.interruption);
+    if (!link.open(port, &error))
+        return fail(kExitLink, error);
+    const TransmitterLink::Answer answer =
+        link.readSettings(call.settings.timeoutMs, call.settings.retries);
+    link.close();
+    const QString untouched = QLatin1String("; ") + path + QLatin1String(" left as it was");
+    const QString trouble = linkTrouble(link);
+    if (!trouble.isEmpty())
+        return fail(kExitLink, trouble + untouched);
+    if (!answer.missing.isEmpty())
+        return fail(kExitLink, incompleteAnswer(port, answer) + untouched);
+
+    const QByteArray bytes = buildParameterFile(answer.settings);
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        return fail(kExitUsage, QLatin1String("cannot write ") + path + QLatin1String(": ") +
+                                    file.errorString());
+    return kExitSuccess;
+}
+
+// WRITE or RESET, then, unless told not to, a read that must bring back what was sent.
+int sendAndVerify(const Invocation &call, const LinkSequence &sequence, ParamStore settings)
+{
+    const QString port = call.arguments.at(0);
+    QString error;
+    TransmitterLink link(call.interruption);
+    if (!link.open(port, &error))
+        return fail(kExitLink, error);
+    QString framesSent;
+    if (!link.send(sequence, settings, &framesSent)) {
+        link.close();
+        // The answers to the transmitter's own frames are the same "WWW" that closes a set,
+        // so a transmitter may already have taken the frames that went out.
+        const QString what =
+            framesSent.isEmpty()
+                ? QStringLiteral("before any frame was sent")
+                : QStringLiteral("after the %1 frame(s) of three; the transmitter may hold "
+                                 "them, and nothing was read back")
+                      .arg(framesSent.split(QString(), Qt::SkipEmptyParts)
+                               .join(QLatin1String(", ")));
+        return fail(kExitLink, linkTrouble(link) + QLatin1Char(' ') + what);
+    }
+    if (!call.settings.verify) {
+        link.close();
+        return kExitSuccess;
+    }
+    link.pause(call.settings.settleMs);
+    const TransmitterLink::Answer answer =
+        link.readSettings(call.settings.timeoutMs, call.settings.retries);
+    link.close();
+    const QString trouble = linkTrouble(link);
+    if (!trouble.isEmpty())
+        return fail(kExitLink, trouble + QLatin1String(" while checking the settings written"));
+    if (!answer.missing.isEmpty())
+        return fail(kExitLink, incompleteAnswer(port, answer) +
+                                   QLatin1String("; the settings written were not checked"));
+
+    // Compared with what the frames carried, which is what the transmitter was given.
+    ParamStore sent;
+    parseParameterText(QString::fromLatin1(buildParameterFile(settings)), sent);
+    const QVector<FieldDifference> list = differences(sent, answer.settings, readBackFields());
+    if (!list.isEmpty()) {
+        print(differenceTable(list, QStringLiteral("sent"), QStringLiteral("read back")));
+        return fail(kExitVerify,
+                    QStringLiteral("verification failed: %1 setting(s) read back differ from "
+                                   "those written: %2")
+                        .arg(list.size())
+                        .arg(differenceNames(list).join(QLatin1String(", "))));
+    }
+    return kExitSuccess;
+}
+
+int runWrite(const Invocation &call)
+{
+    ParamStore settings;
+    QString error;
+    if (!readParameterFile(call.arguments.at(1), &settings, &error))
+        return fail(kExitUsage, error);
+    return sendAndVerify(call, kWriteSequence, settings);
+}
+
+int runReset(const Invocation &call)
+{
+    return sendAndVerify(call, kResetSequence, ParamStore());
+}
+
+int runShow(const Invocation &call)
+{
+    ParamStore settings;
+    QString error;
+    if (!readParameterFile(call.arguments.at(0), &settings, &error))
+        return fail(kExitUsage, error);
+    print(call.settings.json ? QString::fromUtf8(settingsJson(settings)) : settingsTable(settings));
+    return kExitSuccess;
+}
+
+int runDiff(const Invocation &call)
+{
+    ParamStore left;
+    ParamStore right;
+    QString error;
+    if (!readParameterFile(call.arguments.at(0), &left, &error) ||
+        !readParameterFile(call.arguments.at(1), &right, &error))
+        return fail(kExitUsage, error);
+    const QVector<FieldDifference> list = differences(left, right, fileFields());
+    if (list.isEmpty())
+        return kExitSuccess;
+    print(differenceTable(list, call.arguments.at(0), call.arguments.at(1)));
+    return kExitDiffer;
+}
+
+QString csvLine(qint64 atMs, const ParamStore &s, bool linkStatusSeen)
+{
+    QStringList cells{QString::number(atMs)};
+    for (qint32 servo :
+         {s.Servo1, s.Servo2, s.Servo3, s.Servo4, s.Servo5, s.Servo6, s.Servo7, s.Servo8})
+        cells.append(QString::number(servo));
+    cells.append(QString::number(s.TX_Volt / 100.0, 'f', 2));
+    // Unknown until the first link-status frame, rather than a made-up zero.
+    cells.append(linkStatusSeen ? QString::number(s.EXT_Volt / 10.0, 'f', 1) : QString());
+    cells.append(linkStatusSeen ? QString::number(rssiDbm(s.RSSI)) : QString());
+    return cells.join(QLatin1Char(',')) + QLatin1Char('\n');
+}
+
+int runMonitor(const Invocation &call)
+{
+    TransmitterLink link(call.interruption);
+    QString error;
+    if (!link.open(call.arguments.at(0), &error))
+        return fail(kExitLink, error);
+    print(QStringLiteral("time_ms,Servo1,Servo2,Servo3,Servo4,Servo5,Servo6,Servo7,Servo8,"
+                         "tx_volts,ext_volts,rssi_dbm\n"));
+    const int count = call.settings.count;
+    int printed = 0;
+    bool linkStatusSeen = false;
+    link.setFrameHandler([&](const DecodedFrame &frame, qint64 atMs) {
+        if (frame.family == FrameFamily::LinkStatus)
+            linkStatusSeen = true;
+        // One chunk can bring several frames, more than are still wanted.
+        if (frame.family != FrameFamily::Channel || (count > 0 && printed >= count))
+            return;
+        print(csvLine(atMs, link.received(), linkStatusSeen));
+        ++printed;
+    });
+    link.runUntil([&] { return count > 0 && printed >= count; });
+    link.setFrameHandler(nullptr);
+    link.close();
+    // Ctrl-C is the usual way to stop watching.
+    if (!link.failure().isEmpty())
+        return fail(kExitLink, link.failure());
+    return kExitSuccess;
+}
+
+enum OptionId { Timeout, Retries, Settle, NoVerify, Count, Json };
+
+struct Command
+{
+    const char *name;
+    QStringList arguments;
+    const char *summary;
+    QVector<OptionId> options;
+    int (*run)(const Invocation &);
+};
+
+const QVector<Command> &commands()
+{
+    static const QVector<Command> all = {
+        {"ports",
+         {},
+         "List the serial ports the system knows: name, description, USB IDs.",
+         {},
+         runPorts},
+        {"read",
+         {QStringLiteral("PORT"), QStringLiteral("FILE")},
+         "Read the transmitter's settings into a 243-byte parameter file.",
+         {Timeout, Retries},
+         runRead},
+        {"write",
+         {QStringLiteral("PORT"), QStringLiteral("FILE")},
+         "Write a parameter file to the transmitter, then read the settings back to check them.",
+         {Timeout, Retries, Settle, NoVerify},
+         runWrite},
+        {"reset",
+         {QStringLiteral("PORT")},
+         "Write the factory settings to the transmitter, then read them back to check them.",
+         {Timeout, Retries, Settle, NoVerify},
+         runReset},
+        {"show",
+         {QStringLiteral("FILE")},
+         "Print every setting of a parameter file.",
+         {Json},
+         runShow},
+        {"diff",
+         {QStringLiteral("FILE1"), QStringLiteral("FILE2")},
+         "Print the settings in which two parameter files differ.",
+         {},
+         runDiff},
+        {"monitor",
+         {QStringLiteral("PORT")},
+         "Print the live channel outputs, voltages and signal strength as CSV.",
+         {Count},
+         runMonitor},
+    };
+    return all;
+}
+
+QCommandLineOption option(OptionId id)
+{
+    switch (id) {
+    case Timeout:
+        return {QStringLiteral("timeout"),
+                QStringLiteral("Wait this long for a whole answer to a read request (default %1).")
+                    .arg(kDefaultTimeoutMs),
+                QStringLiteral("ms"), QString::number(kDefaultTimeoutMs)};
+    case Retries:
+        return {QStringLiteral("retries"),
+                QStringLiteral("Ask again this many times when an answer stays incomplete "
+                               "(default %1).")
+                    .arg(kDefaultRetries),
+                QStringLiteral("n"), QString::number(kDefaultRetries)};
+    case Settle:
+        return {QStringLiteral("settle"),
+                QStringLiteral("Wait this long after writing before reading back (default %1).")
+                    .arg(kDefaultSettleMs),
+                QStringLiteral("ms"), QString::number(kDefaultSettleMs)};
+    case NoVerify:
+        return {QStringLiteral("no-verify"), QStringLiteral("Do not read the settings back.")};
+    case Count:
+        return {QStringLiteral("count"),
+                QStringLiteral("Stop after this many channel frames (default: at Ctrl-C)."),
+                QStringLiteral("n")};
+    case Json:
+        return {QStringLiteral("json"),
+                QStringLiteral("Print one JSON object with every field of the settings.")};
+    }
+    return QCommandLineOption(QString());
+}
+
+QString programDescription()
+{
+    QString text = QStringLiteral("Backs up, restores, inspects and compares the settings of "
+                                  "KORVA and TELUN transmitters.\n\nCommands:\n");
+    for (const Command &command : commands()) {
+        const QString synopsis = QString(QLatin1String(command.name) + QLatin1Char(' ') +
+                                         command.arguments.join(QLatin1Char(' ')))
+                                     .trimmed();
+        text += QLatin1String("  ") + synopsis.leftJustified(20) + QLatin1Char(' ') +
+                QLatin1String(command.summary) + QLatin1Char('\n');
+    }
+    text += QStringLiteral(
+        "\nExit status: 0 success, 1 the files differ, 2 bad usage or bad file, 3 port or "
+        "timeout trouble, 4 verification failed.\n\"korva-cli COMMAND --help\" describes a "
+        "command.");
+    return text;
+}
+
+QString argumentDescription(const QString &argument)
+{
+    if (argument == QLatin1String("PORT"))
+        return QStringLiteral("Serial port: a name such as ttyUSB0 or a device path.");
+    return QStringLiteral("Parameter file (243 bytes, as SAVE writes it).");
+}
+
+int usageError(const QString &message)
+{
+    return fail(kExitUsage, message);
+}
+
+// A whole number of at least `least` from an option, or -1.
+int numberOption(const QCommandLineParser &parser, OptionId id, int least)
+{
+    bool ok = false;
+    const int value = parser.value(option(id)).toInt(&ok);
+    return ok && value >= least ? value : -1;
+}
+
+} // namespace
+
+int runCommandLine(const QStringList &arguments, Interruption &interruption)
+{
+    QCommandLineParser top;
+    top.setApplicationDescription(programDescription());
+    const QCommandLineOption help = top.addHelpOption();
+    const QCommandLineOption version = top.addVersionOption();
+    top.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands."),
+                              QStringLiteral("COMMAND [options] [arguments]"));
+    // Everything from the command on belongs to the command.
+    top.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    if (!top.parse(arguments))
+        return usageError(top.errorText());
+    if (top.isSet(version)) {
+        print(QLatin1String("korva-cli ") + QCoreApplication::applicationVersion() +
+              QLatin1Char('\n'));
+        return kExitSuccess;
+    }
+    const QStringList rest = top.positionalArguments();
+    if (rest.isEmpty()) {
+        if (top.isSet(help)) {
+            print(top.helpText());
+            return kExitSuccess;
+        }
+        return usageError(QStringLiteral("no command given (see korva-cli --help)"));
+    }
+    const Command *command = nullptr;
+    for (const Command &c : commands()) {
+        if (rest.first() == QLatin1String(c.name))
+            command = &c;
+    }
+    if (!command)
+        return usageError(
+            QStringLiteral("unknown command \"%1\" (see korva-cli --help)").arg(rest.first()));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QLatin1String(command->summary));
+    const QCommandLineOption commandHelp = parser.addHelpOption();
+    for (OptionId id : command->options)
+        parser.addOption(option(id));
+    parser.addPositionalArgument(QLatin1String(command->name), QStringLiteral("The command."),
+                                 QLatin1String(command->name));
+    for (const QString &argument : command->arguments)
+        parser.addPositionalArgument(argument, argumentDescription(argument));
+    const QString name = QLatin1String(command->name);
+    if (!parser.parse(QStringList{arguments.value(0)} + rest))
+        return usageError(name + QLatin1String(": ") + parser.errorText());
+    if (parser.isSet(commandHelp)) {
+        print(parser.helpText());
+        return kExitSuccess;
+    }
+    const QStringList given = parser.positionalArguments().mid(1);
+    if (given.size() != command->arguments.size()) {
+        return usageError(name + QLatin1String(" takes ") +
+                          (command->arguments.isEmpty()
+                               ? QStringLiteral("no arguments")
+                               : command->arguments.join(QLatin1Char(' '))) +
+                          QLatin1String(" (see korva-cli ") + name + QLatin1String(" --help)"));
+    }
+
+    Invocation call{given, Settings(), interruption};
+    for (OptionId id : command->options) {
+        if (id == NoVerify || id == Json || (id == Count && !parser.isSet(option(id))))
+            continue;
+        const int value = numberOption(parser, id, id == Count ? 1 : 0);
+        if (value < 0) {
+            return usageError(QStringLiteral("%1: --%2 takes a whole number of at least %3")
+                                  .arg(name, option(id).names().first())
+                                  .arg(id == Count ? 1 : 0));
+        }
+        (id == Timeout   ? call.settings.timeoutMs
+         : id == Retries ? call.settings.retries
+         : id == Settle  ? call.settings.settleMs
+                         : call.settings.count) = value;
+    }
+    call.settings.verify = !command->options.contains(NoVerify) || !parser.isSet(option(NoVerify));
+    call.settings.json = command->options.contains(Json) && parser.isSet(option(Json));
+    return command->run(call);
+}
