@@ -4,6 +4,7 @@
 #include "drselect.h"
 #include "factory.h"
 #include "frames.h"
+#include "openfailure.h"
 #include "rangecheck.h"
 
 #include <QCloseEvent>
@@ -69,6 +70,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
     connect(&serialPort, &QSerialPort::readyRead, this, &MainWindow::serialPort_readyRead);
     connect(&serialPort, &QSerialPort::errorOccurred, this, &MainWindow::onPortError);
+    QCoreApplication::instance()->installEventFilter(this);
 
     // Any device path can be typed: pseudo-terminals and Bluetooth ports are often unlisted.
     ui->portNameBox->setEditable(true);
@@ -95,12 +97,17 @@ void MainWindow::closeEvent(QCloseEvent *event)
 {
     // The pilot asked for this set, and the transmitter takes it only at the closing "WWW":
     // the window waits for the operation (seconds at most, and stays live meanwhile).
-    if (sending()) {
+    if (sending() && !m_quitting) {
         m_closeWhenDone = true;
         event->ignore();
         return;
     }
     m_closeWhenDone = false;
+    if (!m_quitting && !confirmClose()) {
+        event->ignore();
+        return;
+    }
+    rememberWindow();
     QMainWindow::closeEvent(event);
 }
 
@@ -160,6 +167,7 @@ void MainWindow::endLink()
     ++m_link;
     for (QEventLoop *loop : qAsConst(m_linkWaits))
         loop->quit();
+    updateButtons();
 }
 
 bool MainWindow::waitOnLink(int ms)
@@ -200,15 +208,17 @@ void MainWindow::on_openButton_clicked()
     serialPort.setFlowControl(QSerialPort::NoFlowControl);
     if (!serialPort.open(QIODevice::ReadWrite)) {
         qCDebug(lcSerial) << "open failed:" << name << serialPort.errorString();
-        showNote("Cannot open the serial port!");
+        showOpenFailure(describeOpenFailure(serialPort));
         return;
     }
     // Restoring the old line settings on close would change the baud rate under bytes
     // still leaving the driver.
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     QT_WARNING_PUSH
     QT_WARNING_DISABLE_DEPRECATED
     serialPort.setSettingsRestoredOnClose(false);
     QT_WARNING_POP
+#endif
 
     bool listed = false;
     const auto ports = QSerialPortInfo::availablePorts();
@@ -223,6 +233,7 @@ void MainWindow::on_openButton_clicked()
     ui->openButton->setText(QString::fromLatin1(kOpenCaption));
     setLed(ui->toolButton_led, kGreenLed);
     writeToPort(kGreetingToken);
+    rememberPort(name);
 }
 
 void MainWindow::closePort(bool sayGoodbye)
@@ -278,6 +289,8 @@ void MainWindow::takeFrame(const DecodedFrame &frame)
     // Settings show at once; live values wait for the next refresh.
     if (frame.family == FrameFamily::Parameter)
         ui_Display();
+    if (frame.family == FrameFamily::Parameter || frame.family == FrameFamily::Aux)
+        syncReceived(frame.bytes);
 }
 
 void MainWindow::afterFrames()
@@ -331,17 +344,21 @@ int MainWindow::byteArrayToInt(QByteArray b, int a)
 
 bool MainWindow::guardButton(QWidget *button, int ms)
 {
-    button->setEnabled(false);
+    m_guardedButtons.append(button);
+    updateButtons();
     const bool linkKept = waitOnLink(ms);
-    button->setEnabled(true);
+    m_guardedButtons.removeOne(button);
+    updateButtons();
     return linkKept;
 }
 
-quint64 MainWindow::beginSending()
+quint64 MainWindow::beginSending(QWidget *button)
 {
     if (sending())
         return 0;
     m_sendingLink = m_link;
+    m_sendingButton = button;
+    updateButtons();
     return m_link;
 }
 
@@ -351,6 +368,8 @@ void MainWindow::endSending(quint64 link)
     if (m_sendingLink != link)
         return;
     m_sendingLink = 0;
+    m_sendingButton = nullptr;
+    updateButtons();
     if (m_closeWhenDone)
         QTimer::singleShot(0, this, [this] { close(); });
 }
@@ -359,6 +378,7 @@ void MainWindow::on_toolButton_Read_clicked()
 {
     if (sending())
         return;
+    const Busy busy(this);
     runSequence(kReadSequence, ui->toolButton_Read);
 }
 
@@ -374,14 +394,16 @@ void MainWindow::on_toolButton_Reset_clicked()
 
 void MainWindow::sendToTransmitter(QWidget *button, const LinkSequence &sequence)
 {
-    const quint64 link = beginSending();
+    const quint64 link = beginSending(button);
     if (link == 0)
         return;
     const auto done = qScopeGuard([this, link] { endSending(link); });
-    runSequence(sequence, button);
+    const Busy busy(this);
+    if (runSequence(sequence, button))
+        syncSent();
 }
 
-void MainWindow::runSequence(const LinkSequence &sequence, QWidget *button)
+bool MainWindow::runSequence(const LinkSequence &sequence, QWidget *button)
 {
     // A WRITE or RESET holds the line from its start; a READ only borrows it.
     const bool holdsLine = sending();
@@ -390,14 +412,14 @@ void MainWindow::runSequence(const LinkSequence &sequence, QWidget *button)
         case LinkStep::Guard:
             // A click made on a connection that ended meanwhile is not carried over to the next.
             if (!guardButton(button, step.pauseMs))
-                return;
+                return false;
             if (portClosed()) {
                 showNote("Please open the serial port!");
-                return;
+                return false;
             }
             // A WRITE, RESET or SAVE that began meanwhile owns the line until its last frame.
             if (!holdsLine && sending())
-                return;
+                return false;
             break;
         case LinkStep::FactoryValues:
             RestData();
@@ -410,13 +432,14 @@ void MainWindow::runSequence(const LinkSequence &sequence, QWidget *button)
         case LinkStep::Request:
             // The transmitter commits what it has at "WWW": never after a set cut short.
             if (holdsLine && !sending())
-                return;
+                return false;
             writeToPort(step.token);
             if (step.pauseMs > 0)
                 waitMs(step.pauseMs);
             break;
         }
     }
+    return true;
 }
 
 void MainWindow::RestData()

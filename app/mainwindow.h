@@ -14,10 +14,12 @@ namespace Ui {
 class MainWindow;
 }
 class QEventLoop;
+class QSettings;
 class QTimer;
 QT_END_NAMESPACE
 
 struct FrameLayout;
+struct ParameterTextResult;
 
 // Waits by running a local event loop, so the window stays live (frames are decoded, the
 // panels refresh, clicks are handled) while an operation paces the transmitter.
@@ -39,11 +41,21 @@ public:
     // refreshes, and selects it.
     void addPort(const QString &port);
 
+    // From now on the last port that opened and the window's place are kept in these
+    // settings; both are restored at once. Without settings the window remembers nothing.
+    void useSettings(QSettings *settings);
+    // The settings in the window differ from what was last read from, written to or reset in
+    // the transmitter, or saved to or loaded from a file.
+    bool settingsChanged() const;
+
 protected:
     // While a WRITE, RESET or SAVE runs, the window stays until it has finished.
     void closeEvent(QCloseEvent *event) override;
     // Settles the receive buffer when no read has come to do it.
     void timerEvent(QTimerEvent *event) override;
+    // Notes that the application quits: Qt 6 closes the windows first, and then the window
+    // neither waits nor asks.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     void on_openButton_clicked();
@@ -223,15 +235,39 @@ private:
 
     // WRITE, RESET and SAVE put frames on the wire one at a time. beginSending() binds one to
     // the current link and returns that link, or 0 while another one is running.
-    quint64 beginSending();
+    quint64 beginSending(QWidget *button);
     void endSending(quint64 link);
     // A WRITE, RESET or SAVE runs and its link has not ended.
     bool sending() const { return m_sendingLink != 0 && m_sendingLink == m_link; }
     void sendFrame(const FrameLayout &layout, QString &buffer, int pauseMs);
-    // READ, WRITE and RESET: walks the operation's steps, started from `button`.
-    void runSequence(const LinkSequence &sequence, QWidget *button);
+    // READ, WRITE and RESET: walks the operation's steps, started from `button`. True when
+    // every step ran.
+    bool runSequence(const LinkSequence &sequence, QWidget *button);
     // WRITE or RESET, which hold the line until their last frame.
     void sendToTransmitter(QWidget *button, const LinkSequence &sequence);
+
+    // Shows the busy cursor while READ, WRITE, RESET or SAVE runs; they nest.
+    class Busy
+    {
+    public:
+        explicit Busy(MainWindow *window);
+        ~Busy();
+        Q_DISABLE_COPY(Busy)
+
+    private:
+        MainWindow *m_window;
+    };
+    // Enables each top-bar button unless its guard runs or its click would be ignored.
+    void updateButtons();
+    void rememberPort(const QString &port);
+    void rememberWindow();
+    // Asks what to do with changed settings; true when the window may close now.
+    bool confirmClose();
+    // What the transmitter or a file now holds, for settingsChanged(): a settings frame that
+    // was received, the three frames that went out or were filed, the frames a file gave.
+    void syncReceived(const QByteArray &frame);
+    void syncSent();
+    void syncLoaded(const ParameterTextResult &found);
 
     Ui::MainWindow *ui = nullptr;
     QSerialPort serialPort;
@@ -246,6 +282,13 @@ private:
     quint64 m_sendingLink = 0;         // link of the running WRITE, RESET or SAVE, or 0
     QVector<QEventLoop *> m_linkWaits; // waits that end with the link
     bool m_closeWhenDone = false;      // the window was closed during a WRITE, RESET or SAVE
+
+    QWidget *m_sendingButton = nullptr;  // button of the running WRITE, RESET or SAVE
+    QVector<QWidget *> m_guardedButtons; // buttons held back by their guard
+    int m_busy = 0;                      // operations running, nested ones included
+    QSettings *m_settings = nullptr;     // not owned
+    bool m_quitting = false;             // the application has been asked to quit
+    ParamStore m_synced = ParamData;     // the settings as last read, written, saved or loaded
 };
 
 // Module-level state shared by the operations, alive for the whole run.

@@ -38,10 +38,11 @@ bool isSpecialFile(const QString &path)
 
 void MainWindow::on_toolButton_Save_clicked()
 {
-    const quint64 link = beginSending();
+    const quint64 link = beginSending(ui->toolButton_Save);
     if (link == 0)
         return;
     const auto done = qScopeGuard([this, link] { endSending(link); });
+    const Busy busy(this);
     // The file is written even when the link ends meanwhile; only the line falls silent.
     guardButton(ui->toolButton_Save);
 
@@ -69,8 +70,11 @@ void MainWindow::on_toolButton_Save_clicked()
     }
     if (!complete)
         file.cancelWriting();
-    if (!file.commit())
+    if (!file.commit()) {
         showFileError(this);
+        return;
+    }
+    syncSent();
 }
 
 void MainWindow::on_toolButton_Load_clicked()
@@ -81,6 +85,7 @@ void MainWindow::on_toolButton_Load_clicked()
 
     fileName = QFileDialog::getOpenFileName(this, QStringLiteral("Open file"), QStringLiteral("./"),
                                             QStringLiteral("All file (*.*);;file (*.txt *.dat)"));
+    ParameterTextResult found;
     if (!fileName.isEmpty()) {
         QFile file(fileName);
         if (isSpecialFile(fileName) || !file.open(QIODevice::ReadOnly)) {
@@ -95,7 +100,7 @@ void MainWindow::on_toolButton_Load_clicked()
 
         const int length = FileText.size();
         qDebug("Blength00:%d", length);
-        const ParameterTextResult found = parseParameterText(FileText, ParamData);
+        found = parseParameterText(FileText, ParamData);
         if (found.sFrame)
             qDebug("Blength01:%d", length);
         if (found.gFrame)
@@ -105,4 +110,5 @@ void MainWindow::on_toolButton_Load_clicked()
     }
     Dr_DataSelet();
     FalseSaveData();
+    syncLoaded(found);
 }

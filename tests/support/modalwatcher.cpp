@@ -1,5 +1,6 @@
 #include "modalwatcher.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -20,7 +21,25 @@ void ModalWatcher::poll()
             continue;
         if (auto *box = qobject_cast<QMessageBox *>(w)) {
             m_messages.append(box->windowTitle() + QLatin1Char('|') + box->text());
-            box->done(QMessageBox::Ok);
+            if (!box->detailedText().isEmpty())
+                m_details.append(box->detailedText());
+            QStringList texts;
+            QAbstractButton *answer = nullptr;
+            const QString wanted = m_answers.isEmpty() ? QString() : m_answers.takeFirst();
+            const auto buttons = box->buttons();
+            for (QAbstractButton *button : buttons) {
+                if (box->buttonRole(button) == QMessageBox::ActionRole)
+                    continue; // "Show Details...", not an answer
+                const QString text = QString(button->text()).remove(QLatin1Char('&'));
+                texts.append(text);
+                if (!wanted.isEmpty() && text == wanted)
+                    answer = button;
+            }
+            m_offers.append(texts.join(QLatin1Char('|')));
+            if (answer)
+                answer->click();
+            else
+                box->done(QMessageBox::Ok);
             return;
         }
         if (auto *dialog = qobject_cast<QFileDialog *>(w)) {

@@ -19,6 +19,12 @@ public:
 
     QStringList messages() const { return m_messages; }
     void clearMessages() { m_messages.clear(); }
+    // The detailed text of each message box that had one.
+    QStringList details() const { return m_details; }
+    // The caption of the button to click in the next message box; without one, OK.
+    void queueAnswer(const QString &buttonText) { m_answers.append(buttonText); }
+    // Texts of the buttons each message box offered, "|"-separated.
+    QStringList offers() const { return m_offers; }
     // Paths for the next file dialogs, in order.
     void queueFile(const QString &path) { m_files.append(path); }
     QStringList dialogCaptions() const { return m_dialogCaptions; }
@@ -30,6 +36,9 @@ private:
 
     QTimer m_timer;
     QStringList m_messages;
+    QStringList m_details;
+    QStringList m_answers;
+    QStringList m_offers;
     QStringList m_files;
     QStringList m_dialogCaptions;
     QStringList m_dialogFilters;
