@@ -66,10 +66,12 @@ bool TransmitterLink::open(const QString &port, QString *error)
     }
     // Restoring the old line settings on close would change the baud rate under bytes still
     // leaving the driver.
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     QT_WARNING_PUSH
     QT_WARNING_DISABLE_DEPRECATED
     m_port.setSettingsRestoredOnClose(false);
     QT_WARNING_POP
+#endif
     // Whatever the driver still holds was sent to an earlier session, perhaps before a write
     // changed the settings: it must not pass for an answer to this one.
     m_port.clear(QSerialPort::Input);

@@ -20,6 +20,18 @@
 
 #include <memory>
 
+// The form's font weights are on Qt 5's scale: bold 75, and 9 for the light widget font of
+// some group boxes. Qt 6 counts from 100 to 900 and its form compiler keeps only bold or not
+// bold, so there the light font is just not bold.
+static bool hasFormWeight(const QFont &font, int qt5Weight)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    return qt5Weight == 75 ? font.weight() == QFont::Bold : font.weight() <= QFont::Normal;
+#else
+    return font.weight() == qt5Weight;
+#endif
+}
+
 namespace {
 
 // ---------------------------------------------------------------------------------------------
@@ -758,7 +770,7 @@ void tst_Form::tabWidgetSettings()
     QCOMPARE(tabs->font().family(), QStringLiteral("Arial"));
     QCOMPARE(tabs->font().pointSize(), 11);
     QVERIFY(tabs->font().bold());
-    QCOMPARE(tabs->font().weight(), 75);
+    QVERIFY(hasFormWeight(tabs->font(), 75));
 
     const QStringList expected =
         rule("QTabWidget::pane", {"border:10px;"}) +
@@ -907,7 +919,7 @@ void tst_Form::groupBoxes()
         QVERIFY(box->testAttribute(Qt::WA_SetFont));
         QCOMPARE(box->font().family(), QStringLiteral("Arial"));
         QCOMPARE(box->font().pointSize(), fontPt);
-        QCOMPARE(box->font().weight(), 9);
+        QVERIFY(hasFormWeight(box->font(), 9));
         QVERIFY(!box->font().italic());
     } else {
         QVERIFY(!box->testAttribute(Qt::WA_SetFont));
