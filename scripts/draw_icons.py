@@ -5,7 +5,8 @@ The toolbar glyphs are drawn white-on-black as a coverage mask and then turned i
 pixels with that mask as alpha, so anti-aliased edges stay clean on any background and holes
 (the floppy's shutter, the tray's inside) are simply drawn in black.
 
-    python3 scripts/draw_icons.py     # rewrites ui/images/*.png, ui/app.ico
+    python3 scripts/draw_icons.py         # rewrites ui/images/*.png, ui/app.ico, ui/icons/
+    python3 scripts/draw_icons.py icons   # only the desktop icons, from ui/images/app.png
 """
 
 import math
@@ -17,6 +18,9 @@ import tempfile
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 IMAGES = ROOT / "ui" / "images"
+ICONS = ROOT / "ui" / "icons" / "hicolor"
+# The sizes desktops ask the icon theme for: menus, panels, launchers, software centres.
+ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 GLYPH = 256
 LED = 200
 
@@ -140,6 +144,16 @@ def app_picture():
             ROOT / "ui" / "app.ico")
 
 
+def desktop_icons():
+    """The application picture at each size of the hicolor theme, as installed."""
+    for size in ICON_SIZES:
+        folder = ICONS / f"{size}x{size}" / "apps"
+        folder.mkdir(parents=True, exist_ok=True)
+        convert(IMAGES / "app.png", "-filter", "Lanczos", "-resize", f"{size}x{size}",
+                "-depth", "8", "-define", "png:color-type=6", "-strip",
+                folder / "korva-config.png")
+
+
 def about_picture():
     convert("-size", f"{GLYPH}x{GLYPH}", "xc:none",
             "-fill", "#2a7fd4", "-stroke", "white", "-strokewidth", "10",
@@ -154,6 +168,9 @@ def main():
     if shutil.which("convert") is None:
         print("ImageMagick's convert is needed (apt-get install imagemagick)", file=sys.stderr)
         return 1
+    if sys.argv[1:] == ["icons"]:
+        desktop_icons()
+        return 0
     IMAGES.mkdir(parents=True, exist_ok=True)
     receive()
     send()
@@ -163,6 +180,7 @@ def main():
     led("red.png", "#ff5a40", "#6a0000")
     led("green.png", "#70ff50", "#064a00")
     app_picture()
+    desktop_icons()
     about_picture()
     return 0
 

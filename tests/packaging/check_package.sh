@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# CPack builds a Debian package whose dependencies dpkg-shlibdeps found; it holds what
+# cmake --install installs, under /usr, and the program in it runs.
+set -euo pipefail
+build="$1"
+for tool in cpack dpkg-deb dpkg-shlibdeps; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing (apt-get install dpkg-dev)"; exit 77; }
+done
+out="$(mktemp -d)"
+trap 'rm -rf "$out"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+cpack --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1 ||
+    { cat "$out/cpack.log"; fail "cpack"; }
+debs=("$out"/korva-config_*.deb)
+[ -f "${debs[0]}" ] || fail "no korva-config_*.deb in $(ls "$out")"
+deb="${debs[0]}"
+
+depends="$(dpkg-deb -f "$deb" Depends)"
+echo "Depends: $depends"
+[[ "$depends" == *libc6* ]] || fail "libc6 is missing from Depends"
+[[ "$depends" =~ libqt[56]serialport ]] || fail "the serial-port library is missing from Depends"
+[[ "$depends" =~ libqt[56]widgets|libqt6widgets ]] || fail "Qt Widgets is missing from Depends"
+
+contents="$(dpkg-deb -c "$deb" | awk '{print $6}')"
+for f in ./usr/bin/korva-config ./usr/bin/korva-sim ./usr/share/applications/org.korva.config.desktop \
+         ./usr/share/metainfo/org.korva.config.metainfo.xml \
+         ./usr/share/icons/hicolor/48x48/apps/korva-config.png; do
+    grep -qx -- "$f" <<<"$contents" || fail "$f is not in the package"
+done
+
+dpkg-deb -x "$deb" "$out/root"
+version="$(env -u DISPLAY -u WAYLAND_DISPLAY "$out/root/usr/bin/korva-config" --version)"
+[ "$version" = "korva-config $(dpkg-deb -f "$deb" Version)" ] || fail "the packaged program says '$version'"
+echo "PASS: $(basename "$deb") holds the programs and runs"
