@@ -18,6 +18,12 @@
 #include <QTimer>
 #include <QTimerEvent>
 
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0) && defined(Q_OS_UNIX)
+#include <QThread>
+#include <sys/ioctl.h>
+#include <termios.h>
+#endif
+
 Q_LOGGING_CATEGORY(lcSerial, "korva.serial")
 
 QString SendBuf1 = QLatin1String(kFrameS.tmpl);
@@ -160,6 +166,16 @@ void MainWindow::drainPort()
     serialPort.flush();
     while (serialPort.bytesToWrite() > 0 && serialPort.waitForBytesWritten(kDrainMs)) {
     }
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0) && defined(Q_OS_UNIX)
+    // Qt 6 puts back the line settings the device had before it opened, at once and without
+    // a way to keep it from doing so: let the driver send what it holds at 115200 first.
+    QElapsedTimer waited;
+    waited.start();
+    int queued = 0;
+    while (::ioctl(int(serialPort.handle()), TIOCOUTQ, &queued) == 0 && queued > 0 &&
+           waited.elapsed() < kDrainMs)
+        QThread::msleep(1);
+#endif
 }
 
 void MainWindow::endLink()
