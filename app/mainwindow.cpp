@@ -3,6 +3,7 @@
 
 #include "drselect.h"
 #include "factory.h"
+#include "formpages.h"
 #include "frames.h"
 #include "openfailure.h"
 #include "rangecheck.h"
@@ -73,7 +74,7 @@ MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
 {
-    ui->setupUi(this);
+    FormPages::setupUi(*ui, this);
     connect(&serialPort, &QSerialPort::readyRead, this, &MainWindow::serialPort_readyRead);
     connect(&serialPort, &QSerialPort::errorOccurred, this, &MainWindow::onPortError);
     QCoreApplication::instance()->installEventFilter(this);

@@ -1,0 +1,179 @@
+// Building the form with its tab pages in place must give the very window setupUi builds on
+// its own, only sooner: the same widgets with the same fonts, palettes and geometry, and the
+// same pixels on every page.
+
+#include "formpages.h"
+#include "ui_mainwindow.h"
+
+#include "resources.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QProgressBar>
+#include <QScreen>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+struct BuiltForm
+{
+    QMainWindow window;
+    Ui::MainWindow ui;
+};
+
+std::unique_ptr<BuiltForm> build(bool inPlace)
+{
+    auto form = std::make_unique<BuiltForm>();
+    if (inPlace)
+        FormPages::setupUi(form->ui, &form->window);
+    else
+        form->ui.setupUi(&form->window);
+    form->window.show();
+    if (!QTest::qWaitForWindowExposed(&form->window))
+        return nullptr;
+    return form;
+}
+
+QString describe(const QWidget *w)
+{
+    const QWidget *p = w->parentWidget();
+    return QStringLiteral("%1 %2 in %3")
+        .arg(QLatin1String(w->metaObject()->className()), w->objectName(),
+             p ? p->objectName() : QStringLiteral("-"));
+}
+
+} // namespace
+
+class tst_FormPages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void sameWidgetsWithTheSameLook();
+    void samePixelsOnEveryPage_data();
+    void samePixelsOnEveryPage();
+    void comboPopupsKeepTheirBoxFont();
+    void liveValuesRepaintToTheSamePixels_data();
+    void liveValuesRepaintToTheSamePixels();
+
+private:
+    std::unique_ptr<BuiltForm> m_plain;
+    std::unique_ptr<BuiltForm> m_inPlace;
+};
+
+void tst_FormPages::initTestCase()
+{
+    korvaInitResources();
+    m_plain = build(false);
+    m_inPlace = build(true);
+    QVERIFY(m_plain && m_inPlace);
+}
+
+void tst_FormPages::sameWidgetsWithTheSameLook()
+{
+    // A spin box lays out its text field when it is first shown; until then the field of a
+    // box on a page never shown may sit a pixel off.
+    for (BuiltForm *form : {m_plain.get(), m_inPlace.get()}) {
+        for (int i = form->ui.tabWidget->count() - 1; i >= 0; --i) {
+            form->ui.tabWidget->setCurrentIndex(i);
+            QCoreApplication::processEvents();
+        }
+    }
+    const auto plain = m_plain->window.findChildren<QWidget *>();
+    const auto inPlace = m_inPlace->window.findChildren<QWidget *>();
+    QCOMPARE(inPlace.size(), plain.size());
+    for (int i = 0; i < plain.size(); ++i) {
+        const QWidget *a = plain.at(i);
+        const QWidget *b = inPlace.at(i);
+        const QByteArray whatBytes = describe(a).toUtf8();
+        const char *what = whatBytes.constData();
+        QCOMPARE(describe(b), describe(a));
+        QVERIFY2(b->geometry() == a->geometry(), what);
+        QVERIFY2(b->isHidden() == a->isHidden(), what);
+        QVERIFY2(b->font() == a->font(), what);
+        QVERIFY2(b->palette() == a->palette(), what);
+        QVERIFY2(b->styleSheet() == a->styleSheet(), what);
+        QVERIFY2(b->testAttribute(Qt::WA_StyledBackground) ==
+                     a->testAttribute(Qt::WA_StyledBackground),
+                 what);
+    }
+    QCOMPARE(m_inPlace->ui.tabWidget->count(), m_plain->ui.tabWidget->count());
+    for (int i = 0; i < m_plain->ui.tabWidget->count(); ++i) {
+        QCOMPARE(m_inPlace->ui.tabWidget->widget(i)->objectName(),
+                 m_plain->ui.tabWidget->widget(i)->objectName());
+        QCOMPARE(m_inPlace->ui.tabWidget->tabText(i), m_plain->ui.tabWidget->tabText(i));
+    }
+}
+
+void tst_FormPages::samePixelsOnEveryPage_data()
+{
+    QTest::addColumn<int>("page");
+    for (int i = 0; i < 5; ++i)
+        QTest::newRow(qPrintable(QStringLiteral("page %1").arg(i))) << i;
+}
+
+void tst_FormPages::samePixelsOnEveryPage()
+{
+    QFETCH(int, page);
+    QVERIFY(page < m_plain->ui.tabWidget->count());
+    m_plain->ui.tabWidget->setCurrentIndex(page);
+    m_inPlace->ui.tabWidget->setCurrentIndex(page);
+    QCoreApplication::processEvents();
+    const QImage a = m_plain->window.grab().toImage();
+    const QImage b = m_inPlace->window.grab().toImage();
+    QCOMPARE(b.size(), a.size());
+    QVERIFY(b == a);
+}
+
+void tst_FormPages::comboPopupsKeepTheirBoxFont()
+{
+    // The popup list is a window of its own and takes the box's font only when the box is
+    // told of a font change.
+    const auto plain = m_plain->window.findChildren<QComboBox *>();
+    const auto inPlace = m_inPlace->window.findChildren<QComboBox *>();
+    QCOMPARE(inPlace.size(), plain.size());
+    for (int i = 0; i < plain.size(); ++i) {
+        const QByteArray whatBytes = plain.at(i)->objectName().toUtf8();
+        const char *what = whatBytes.constData();
+        QVERIFY2(inPlace.at(i)->view()->font() == plain.at(i)->view()->font(), what);
+        QVERIFY2(inPlace.at(i)->view()->palette() == plain.at(i)->view()->palette(), what);
+    }
+}
+
+void tst_FormPages::liveValuesRepaintToTheSamePixels_data()
+{
+    QTest::addColumn<int>("value");
+    QTest::newRow("low") << 300;
+    QTest::newRow("centre") << 1000;
+    QTest::newRow("high") << 1700;
+}
+
+void tst_FormPages::liveValuesRepaintToTheSamePixels()
+{
+    // What the window holds after repainting only the widgets that changed, as the monitor
+    // has it repainted ten times a second, not a fresh rendering of the whole window.
+    QFETCH(int, value);
+    QImage shown[2];
+    int i = 0;
+    for (BuiltForm *form : {m_plain.get(), m_inPlace.get()}) {
+        form->ui.tabWidget->setCurrentIndex(0);
+        QCoreApplication::processEvents();
+        for (QLineEdit *box : {form->ui.lineEdit, form->ui.lineEdit_5, form->ui.lineEdit_TX})
+            box->setText(QString::number(value));
+        form->ui.progressBar_10->setValue(qBound(0, value - 990, 1010));
+        form->ui.progressBar_51->setValue(qBound(0, value, 1000));
+        QCoreApplication::processEvents();
+        shown[i++] = form->window.screen()->grabWindow(form->window.winId()).toImage();
+    }
+    QVERIFY(!shown[0].isNull());
+    QCOMPARE(shown[1].size(), shown[0].size());
+    QVERIFY(shown[1] == shown[0]);
+}
+
+QTEST_MAIN(tst_FormPages)
+#include "tst_formpages.moc"
