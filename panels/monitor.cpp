@@ -30,6 +30,19 @@ const ChannelWidgets kChannels[] = {
     {&U::lineEdit_8, &U::progressBar_80, &U::progressBar_81, &P::Servo8},
 };
 
+// QProgressBar::setValue repaints the bar there and then, and a repaint on its own goes through
+// the whole backing store: the page behind the bar is painted again and the window flushed,
+// sixteen times a pass. Asked for as an update instead, the bars that moved are painted
+// together with the value boxes, once per pass, to the same pixels.
+void setBarValue(QProgressBar *bar, int value)
+{
+    if (bar->value() == value)
+        return;
+    bar->setUpdatesEnabled(false);
+    bar->setValue(value);
+    bar->setUpdatesEnabled(true);
+}
+
 } // namespace
 
 void MainWindow::Servo_Display()
@@ -37,8 +50,8 @@ void MainWindow::Servo_Display()
     for (const ChannelWidgets &ch : kChannels) {
         const int v = ParamData.*ch.servo;
         (ui->*ch.value)->setText(QString::number(v, 10));
-        (ui->*ch.upper)->setValue(upperBarValue(v));
-        (ui->*ch.lower)->setValue(lowerBarValue(v));
+        setBarValue(ui->*ch.upper, upperBarValue(v));
+        setBarValue(ui->*ch.lower, lowerBarValue(v));
     }
     ui->lineEdit_TX->setText(formatTxVolt(ParamData.TX_Volt));
 }
