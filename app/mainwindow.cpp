@@ -26,6 +26,9 @@
 #endif
 
 Q_LOGGING_CATEGORY(lcSerial, "korva.serial")
+// Every frame the receive buffer takes, in hexadecimal: off unless enabled, for tools that
+// watch the link over a long run.
+Q_LOGGING_CATEGORY(lcFrames, "korva.frames", QtWarningMsg)
 
 QString SendBuf1 = QLatin1String(kFrameS.tmpl);
 QString SendBuf2 = QLatin1String(kFrameG.tmpl);
@@ -301,6 +304,7 @@ void MainWindow::serialPort_readyRead()
 
 void MainWindow::takeFrame(const DecodedFrame &frame)
 {
+    qCDebug(lcFrames, "%s", frame.bytes.toHex().constData());
     if (frame.readFlag != 0)
         qDebug("ReadFlag:%d", frame.readFlag);
     // Settings show at once; live values wait for the next refresh.

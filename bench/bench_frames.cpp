@@ -47,7 +47,7 @@ int main()
         buildFrameInto(kFrameH, store, h);
         sink += s.size() + g.size() + h.size();
     });
-    std::printf("build S+G+H        %10.0f sets/s\n", builds);
+    std::printf("frames_build %.0f  # S, G and H frames built, sets/s\n", builds);
 
     QString file = s;
     file += g;
@@ -57,7 +57,7 @@ int main()
         const ParameterTextResult r = parseParameterText(file, loaded);
         sink += r.length + loaded.sub1;
     });
-    std::printf("parse 243-char text %9.0f files/s\n", parses);
+    std::printf("file_parse %.0f  # 243-character parameter texts parsed, files/s\n", parses);
 
     const double both = perSecond([&](int i) {
         store.Lepa3 = i % 121;
@@ -69,7 +69,7 @@ int main()
         text += h;
         sink += parseParameterText(text, loaded).length + loaded.Lepa3;
     });
-    std::printf("build + parse      %10.0f round trips/s\n", both);
+    std::printf("build_and_parse %.0f  # built and parsed back, round trips/s\n", both);
 
     ParamStore checked;
     const double checks = perSecond([&](int i) {
@@ -78,7 +78,7 @@ int main()
         falseSaveData(checked);
         sink += checked.sub1;
     });
-    std::printf("falseSaveData      %10.0f checks/s\n", checks);
+    std::printf("range_check %.0f  # falseSaveData, checks/s\n", checks);
 
     return sink == 42 ? 1 : 0; // keeps the work from being optimised away
 }

@@ -1,0 +1,135 @@
+// What the window costs while it runs: the share of one core it uses and its peak resident
+// memory, over a stretch of wall time.
+//
+//   bench_live stream  SIM SECONDS   the port open on korva-sim (the program at SIM), which
+//                                    streams 50 channel frames a second
+//   bench_live idle    SECONDS       the port closed
+//   bench_live bare    SECONDS       a bare QMainWindow of the same size, for comparison
+//
+// It prints "cpu_percent" and "peak_rss_kib". Run it on a real display (Xvfb will do) or with
+// QT_QPA_PLATFORM=offscreen.
+
+#include "mainwindow.h"
+#include "paramstore.h"
+#include "resources.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+
+constexpr int kWidth = 1100;
+constexpr int kHeight = 680;
+constexpr int kSettleMs = 1000; // start-up and the first frames are not what is measured
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval &t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+long peakRssKib()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Runs the event loop for a while; QTest::qWait would poll and cost CPU of its own.
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+int usage()
+{
+    std::fprintf(stderr, "usage: bench_live stream SIM SECONDS | idle SECONDS | bare SECONDS\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc < 3)
+        return usage();
+    const QByteArray mode = argv[1];
+    const bool stream = mode == "stream";
+    if (stream ? argc < 4 : (mode != "idle" && mode != "bare"))
+        return usage();
+    const int seconds = std::atoi(argv[stream ? 3 : 2]);
+
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+#endif
+    QApplication app(argc, argv);
+    korvaInitResources();
+
+    QProcess sim;
+    std::unique_ptr<QMainWindow> window;
+    if (mode == "bare") {
+        window = std::make_unique<QMainWindow>();
+        window->resize(kWidth, kHeight);
+    } else {
+        auto korva = std::make_unique<MainWindow>();
+        if (stream) {
+            sim.start(QString::fromLocal8Bit(argv[2]), QStringList());
+            if (!sim.waitForStarted() || !sim.waitForReadyRead(5000) || !sim.canReadLine()) {
+                std::fprintf(stderr, "bench_live: korva-sim did not start\n");
+                return 1;
+            }
+            korva->addPort(QString::fromLocal8Bit(sim.readLine().trimmed()));
+        }
+        window = std::move(korva);
+    }
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get())) {
+        std::fprintf(stderr, "bench_live: the window was never shown\n");
+        return 1;
+    }
+    if (stream) {
+        auto *open = window->findChild<QAbstractButton *>(QStringLiteral("openButton"));
+        open->click();
+        if (open->text() != QLatin1String("CLOSE")) {
+            std::fprintf(stderr, "bench_live: the port did not open\n");
+            return 1;
+        }
+    }
+    runFor(kSettleMs);
+
+    // Nothing of the bench's own runs while it measures: it only waits.
+    const double cpuBefore = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    runFor(seconds * 1000);
+    const double cpu = cpuSeconds() - cpuBefore;
+    const double elapsed = wall.nsecsElapsed() / 1e9;
+
+    std::printf("cpu_percent %.3f\npeak_rss_kib %ld\n", 100.0 * cpu / elapsed, peakRssKib());
+    // The stream really reached the window: the transmitter voltage is one the simulator sends.
+    if (stream && ParamData.TX_Volt == 0) {
+        std::fprintf(stderr, "bench_live: no channel frame was decoded\n");
+        return 1;
+    }
+    std::fflush(stdout);
+    window.reset();
+    if (stream) {
+        sim.terminate();
+        sim.waitForFinished(3000);
+    }
+    return 0;
+}

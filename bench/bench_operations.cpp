@@ -1,0 +1,96 @@
+// How long READ, WRITE and RESET take against korva-sim, next to the waits the transmitter
+// needs: the button guard, the answer time after "RR", and the pause after each frame.
+//
+//   bench_operations SIM RUNS
+//
+// Prints, per operation, the median wall time of RUNS clicks and the sum of its waits.
+
+#include "mainwindow.h"
+#include "resources.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+constexpr int kFramesPerWrite = 3; // S, G and H
+
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// A click runs the whole operation, its waits included, before it returns.
+double medianClickMs(QAbstractButton *button, int runs)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        button->click();
+        ms.push_back(t.nsecsElapsed() / 1e6);
+        runFor(100); // the last frames of an answer
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: bench_operations SIM RUNS\n");
+        return 2;
+    }
+    const int runs = std::max(1, std::atoi(argv[2]));
+    QApplication app(argc, argv);
+    korvaInitResources();
+
+    QProcess sim;
+    sim.start(QString::fromLocal8Bit(argv[1]), QStringList());
+    if (!sim.waitForStarted() || !sim.waitForReadyRead(5000) || !sim.canReadLine()) {
+        std::fprintf(stderr, "bench_operations: korva-sim did not start\n");
+        return 1;
+    }
+    MainWindow window;
+    window.addPort(QString::fromLocal8Bit(sim.readLine().trimmed()));
+    window.show();
+    const auto button = [&window](const char *name) {
+        return window.findChild<QAbstractButton *>(QLatin1String(name));
+    };
+    button("openButton")->click();
+    if (button("openButton")->text() != QLatin1String("CLOSE")) {
+        std::fprintf(stderr, "bench_operations: the port did not open\n");
+        return 1;
+    }
+    runFor(300);
+
+    const double readFloor = kButtonGuardMs + kReadAnswerMs;
+    const double writeFloor = kButtonGuardMs + kFramesPerWrite * kFrameWaitMs;
+    const double read = medianClickMs(button("toolButton_Read"), runs);
+    const double write = medianClickMs(button("toolButton_Send"), runs);
+    const double reset = medianClickMs(button("toolButton_Reset"), runs);
+    std::printf("read_ms %.1f  # floor %.0f ms\nread_floor_ms %.0f\n", read, readFloor, readFloor);
+    std::printf("write_ms %.1f  # floor %.0f ms\nwrite_floor_ms %.0f\n", write, writeFloor,
+                writeFloor);
+    std::printf("reset_ms %.1f  # floor %.0f ms\nreset_floor_ms %.0f\n", reset, writeFloor,
+                writeFloor);
+    std::fflush(stdout);
+
+    button("openButton")->click();
+    sim.terminate();
+    sim.waitForFinished(3000);
+    return 0;
+}

@@ -1,0 +1,109 @@
+// One start of the program, up to the main window shown with the event loop running, or of a
+// bare QMainWindow of the same size for comparison. The process start is timed by whoever
+// launches it (scripts/bench): this prints the moment the event loop first runs, on the
+// same monotonic clock, and the peak resident memory then.
+//
+//   bench_startup window|bare
+//
+// The "window" start does what main() does, in the same order; keep the two alike.
+
+#include "mainwindow.h"
+#include "resources.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QEvent>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+
+constexpr int kWidth = 1100; // the form's window size
+constexpr int kHeight = 680;
+
+long long monotonicNs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+}
+
+// Shown means painted: the window's first paint event starts a repaint of the whole tree,
+// and a call posted from inside it runs once that repaint is over.
+class FirstPaint : public QObject
+{
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && !m_seen) {
+            m_seen = true;
+            QTimer::singleShot(0, this, &FirstPaint::report);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    static void report()
+    {
+        const long long shownNs = monotonicNs();
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        std::printf("shown_ns %lld\npeak_rss_kib %ld\n", shownNs, usage.ru_maxrss);
+        std::fflush(stdout);
+        QCoreApplication::quit();
+    }
+
+    bool m_seen = false;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const bool bare = argc > 1 && std::strcmp(argv[1], "bare") == 0;
+    if (argc < 2 || (!bare && std::strcmp(argv[1], "window") != 0)) {
+        std::fprintf(stderr, "usage: bench_startup window|bare\n");
+        return 2;
+    }
+
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+#endif
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("korva-config"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KORVA_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.korva.config"));
+
+    // What the program remembers between runs, read from a folder of the bench's own so that
+    // every start reads the same.
+    QTemporaryDir config;
+    QSettings settings(config.filePath(QStringLiteral("korva-config.conf")),
+                       QSettings::NativeFormat);
+    std::unique_ptr<QMainWindow> window;
+    if (bare) {
+        window = std::make_unique<QMainWindow>();
+        window->resize(kWidth, kHeight);
+    } else {
+        korvaInitResources();
+        QCommandLineParser parser;
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addPositionalArgument(QStringLiteral("port"), QString(), QStringLiteral("[port]"));
+        parser.process(QStringList{QCoreApplication::arguments().first()});
+        auto korva = std::make_unique<MainWindow>();
+        korva->useSettings(&settings);
+        window = std::move(korva);
+    }
+    window->show();
+
+    FirstPaint firstPaint;
+    window->installEventFilter(&firstPaint);
+    return app.exec();
+}
