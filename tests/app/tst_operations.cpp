@@ -342,6 +342,25 @@ private slots:
         QVERIFY2(exitedAt - www < 500, qPrintable(QString::number(exitedAt - www)));
     }
 
+    void closeWaitingForAWriteIsDoneWhenTheDeviceGoes()
+    {
+        WindowFixture f;
+        QVERIFY(f.open());
+        QTimer::singleShot(0, f.window.get(), [&] { f.button("toolButton_Send")->click(); });
+        // The close waits for the WRITE; the device then goes away, which ends the WRITE:
+        // the window closes then, not at some later WRITE.
+        onceReceived(f.pty, 81, [&] {
+            f.window->close();
+            QTimer::singleShot(200, f.window.get(), [&] { f.pty.closeMaster(); });
+        });
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
+        watchdog.start(1500);
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(!f.window->isVisible());
+    }
+
     void settingsChunkIsCheckedAndReselectedBeforeItsAnswer_data()
     {
         QTest::addColumn<QByteArray>("frame");
