@@ -400,7 +400,7 @@ void MainWindow::on_toolButton_Read_clicked()
     if (sending())
         return;
     const Busy busy(this);
-    runSequence(kReadSequence, ui->toolButton_Read);
+    runSequence(kReadSequence, ui->toolButton_Read, 0);
 }
 
 void MainWindow::on_toolButton_Send_clicked()
@@ -420,14 +420,14 @@ void MainWindow::sendToTransmitter(QWidget *button, const LinkSequence &sequence
         return;
     const auto done = qScopeGuard([this, link] { endSending(link); });
     const Busy busy(this);
-    if (runSequence(sequence, button))
+    if (runSequence(sequence, button, link))
         syncSent();
 }
 
-bool MainWindow::runSequence(const LinkSequence &sequence, QWidget *button)
+bool MainWindow::runSequence(const LinkSequence &sequence, QWidget *button, quint64 link)
 {
     // A WRITE or RESET holds the line from its start; a READ only borrows it.
-    const bool holdsLine = sending();
+    const bool holdsLine = link != 0;
     for (const LinkStep &step : sequence) {
         switch (step.kind) {
         case LinkStep::Guard:
@@ -447,12 +447,12 @@ bool MainWindow::runSequence(const LinkSequence &sequence, QWidget *button)
             RestData2();
             break;
         case LinkStep::Frame:
-            sendFrame(*step.frame, frameBuffer(*step.frame), step.pauseMs);
+            sendFrame(*step.frame, frameBuffer(*step.frame), step.pauseMs, link);
             break;
         case LinkStep::Send:
         case LinkStep::Request:
             // The transmitter commits what it has at "WWW": never after a set cut short.
-            if (holdsLine && !sending())
+            if (holdsLine && !ownsLine(link))
                 return false;
             writeToPort(step.token);
             if (step.pauseMs > 0)
@@ -473,11 +473,11 @@ void MainWindow::RestData2()
     restData2(ParamData);
 }
 
-void MainWindow::sendFrame(const FrameLayout &layout, QString &buffer, int pauseMs)
+void MainWindow::sendFrame(const FrameLayout &layout, QString &buffer, int pauseMs, quint64 link)
 {
     buildFrameInto(layout, ParamData, buffer);
     // Once the operation's link has ended the frame is only built: SAVE still files it.
-    if (!sending())
+    if (!ownsLine(link))
         return;
     if (serialPort.isOpen()) { // a save with the port closed still paces itself the same way
         const QByteArray bytes = buffer.toUtf8();
@@ -488,17 +488,17 @@ void MainWindow::sendFrame(const FrameLayout &layout, QString &buffer, int pause
 
 void MainWindow::SendData1()
 {
-    sendFrame(kFrameS, frameBuffer(kFrameS), kFrameWaitMs);
+    sendFrame(kFrameS, frameBuffer(kFrameS), kFrameWaitMs, m_framesLink);
 }
 
 void MainWindow::SendData2()
 {
-    sendFrame(kFrameG, frameBuffer(kFrameG), kFrameWaitMs);
+    sendFrame(kFrameG, frameBuffer(kFrameG), kFrameWaitMs, m_framesLink);
 }
 
 void MainWindow::SendData3()
 {
-    sendFrame(kFrameH, frameBuffer(kFrameH), kFrameWaitMs);
+    sendFrame(kFrameH, frameBuffer(kFrameH), kFrameWaitMs, m_framesLink);
 }
 
 void MainWindow::Dr_DataSelet()

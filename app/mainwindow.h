@@ -239,10 +239,16 @@ private:
     void endSending(quint64 link);
     // A WRITE, RESET or SAVE runs and its link has not ended.
     bool sending() const { return m_sendingLink != 0 && m_sendingLink == m_link; }
-    void sendFrame(const FrameLayout &layout, QString &buffer, int pauseMs);
-    // READ, WRITE and RESET: walks the operation's steps, started from `button`. True when
-    // every step ran.
-    bool runSequence(const LinkSequence &sequence, QWidget *button);
+    // The operation bound to `link` still owns the line: its link has not ended and no other
+    // operation has taken the line since (one may, inside a modal dialog of the first).
+    bool ownsLine(quint64 link) const { return link != 0 && link == m_sendingLink && sending(); }
+    // Builds the frame into its buffer; puts it on the line, paced, only for the operation
+    // that owns the line.
+    void sendFrame(const FrameLayout &layout, QString &buffer, int pauseMs, quint64 link);
+    // READ, WRITE and RESET: walks the operation's steps, started from `button`; `link` is
+    // the operation's own for WRITE and RESET, 0 for READ, which only borrows the line. True
+    // when every step ran.
+    bool runSequence(const LinkSequence &sequence, QWidget *button, quint64 link);
     // WRITE or RESET, which hold the line until their last frame.
     void sendToTransmitter(QWidget *button, const LinkSequence &sequence);
 
@@ -281,6 +287,7 @@ private:
     quint64 m_link = 1;                // the current link; see endLink()
     quint64 m_sendingLink = 0;         // link of the running WRITE, RESET or SAVE, or 0
     QVector<QEventLoop *> m_linkWaits; // waits that end with the link
+    quint64 m_framesLink = 0;          // the operation whose frames SendData1..3 build (SAVE)
     bool m_closeWhenDone = false;      // the window was closed during a WRITE, RESET or SAVE
 
     QWidget *m_sendingButton = nullptr;  // button of the running WRITE, RESET or SAVE

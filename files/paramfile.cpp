@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QTextStream>
 
 namespace {
@@ -60,9 +61,14 @@ void MainWindow::on_toolButton_Save_clicked()
         showFileError(this);
         return;
     }
-    SendData1();
-    SendData2();
-    SendData3();
+    {
+        // The frames go to this SAVE's line only; a WRITE begun inside the file dialog, on a
+        // newer line, has its own.
+        const QScopedValueRollback<quint64> frames(m_framesLink, link);
+        SendData1();
+        SendData2();
+        SendData3();
+    }
     bool complete = true;
     for (const QString *frame : {&SendBuf1, &SendBuf2, &SendBuf3}) {
         const QByteArray bytes = frame->toLatin1();
