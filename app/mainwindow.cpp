@@ -6,6 +6,7 @@
 #include "formpages.h"
 #include "frames.h"
 #include "openfailure.h"
+#include "portscan.h"
 #include "rangecheck.h"
 
 #include <QCloseEvent>
@@ -77,6 +78,8 @@ MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
 {
+    // The port list below is read on another thread while the form is built.
+    startPortScan();
     FormPages::setupUi(*ui, this);
     connect(&serialPort, &QSerialPort::readyRead, this, &MainWindow::serialPort_readyRead);
     connect(&serialPort, &QSerialPort::errorOccurred, this, &MainWindow::onPortError);
@@ -137,7 +140,7 @@ void MainWindow::refreshPortList()
     // The next OPEN must reach the same device as the last one, not whatever is listed first.
     QString chosen = ui->portNameBox->currentText();
     ui->portNameBox->clear();
-    const auto ports = QSerialPortInfo::availablePorts();
+    const auto ports = takePortScan();
     for (const QSerialPortInfo &info : ports) {
         ui->portNameBox->addItem(info.portName());
         if (info.systemLocation() == chosen)
