@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What makes the window fit a pilot's desktop: it remembers the port and its place, it
 // shows when an operation holds the line, and it does not let edits go unnoticed.
 #include "mainwindow.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow.h"
 #include "resources.h"
 
@@ -96,7 +97,8 @@ int main(int argc, char *argv[])
         // --help and --version still answer; anything else needs a window.
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QLatin1String(kProgram));
-        QCoreApplication::setApplicationVersion(QStringLiteral(KORVA_VERSION));
+        QCoreApplication::setApplicationVersion(
+            QStringLiteral(KORVA_VERSION "\n" KORVA_LICENSE_LINE));
         QCommandLineParser parser;
         describeOptions(parser);
         parser.process(app);
@@ -113,7 +115,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     releaseHeldMessages();
     QCoreApplication::setApplicationName(QLatin1String(kProgram));
-    QCoreApplication::setApplicationVersion(QStringLiteral(KORVA_VERSION));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KORVA_VERSION "\n" KORVA_LICENSE_LINE));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.korva.config"));
     korvaInitResources();
 

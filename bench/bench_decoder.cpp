@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How fast the receive buffer takes a long stream of mixed frames apart, and how much it holds:
 // a clean stream in chunks of several sizes, and a realistic one, split, merged, cut short and
 // with noise between frames, read with pauses.

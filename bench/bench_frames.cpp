@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of building and parsing the three outbound frames, and of the range check.
 
 #include "factory.h"

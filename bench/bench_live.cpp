@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window costs while it runs: the share of one core it uses and its peak resident
 // memory, over a stretch of wall time.
 //

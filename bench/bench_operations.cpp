@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long READ, WRITE and RESET take against korva-sim, next to the waits the transmitter
 // needs: the button guard, the answer time after "RR", and the pause after each frame.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the 100 ms panel refresh costs: one pass over every panel and the live monitor, with a
 // steady store (setters that change nothing), with a store that changes every pass (each
 // change runs an edit handler), and with changes and the painting of the visible page that

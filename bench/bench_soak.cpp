@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window against korva-sim on a split, merged and noisy line for a stretch of time: the
 // live stream runs throughout while READ and WRITE cycles follow one another.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One start of the program, up to the main window shown with the event loop running, or of a
 // bare QMainWindow of the same size for comparison. The process start is timed by whoever
 // launches it (scripts/bench): this prints the moment the event loop first runs, on the

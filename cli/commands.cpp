@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "commands.h"
 
 #include "frames.h"
@@ -402,7 +403,7 @@ int runCommandLine(const QStringList &arguments, Interruption &interruption)
         return usageError(top.errorText());
     if (top.isSet(version)) {
         print(QLatin1String("korva-cli ") + QCoreApplication::applicationVersion() +
-              QLatin1Char('\n'));
+              QLatin1String("\n" KORVA_LICENSE_LINE "\n"));
         return kExitSuccess;
     }
     const QStringList rest = top.positionalArguments();

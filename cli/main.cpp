@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korva-cli: backs up, restores, inspects and compares transmitter settings from the command
 // line, through the same protocol library as the window.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korva-fileformat: the README's table of the parameter file, written from the frame layout
 // tables that the builder and the parser walk, so the documentation cannot drift from them.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SAVE and LOAD: a parameter file is the S, G and H frames back to back, 243 ASCII bytes.
 #include "mainwindow.h"
 #include "ui_mainwindow.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receive buffer as the port drives it: arbitrary bytes cut at arbitrary places, arriving
 // at arbitrary times, with the window's settling timer firing between reads and the port now
 // and then closing and opening again.

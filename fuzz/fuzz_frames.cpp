@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The S, G and H frame builders on arbitrary store contents, into buffers that already hold
 // arbitrary earlier frames.
 //

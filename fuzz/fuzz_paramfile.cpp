@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary text loaded as a parameter file, then saved again.
 //
 // Whatever the text holds, after the range check the three frames must come out 81

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's command tokenizer on arbitrary bytes arriving in arbitrary pieces.
 //
 // Input: a sequence of (length byte, piece bytes); the whole input after the length bytes is

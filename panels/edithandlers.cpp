@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Edit handlers: each stores its widget's new value into the field of the same name. They
 // run on user edits and, re-entrantly, whenever the refresh changes what a widget shows.
 // None refreshes a widget; the next refresh pass shows the result.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // How many refresh passes found the pointer over each parameter combo box (0..20), in the

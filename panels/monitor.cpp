@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live monitor: channel outputs on the SERVO page, voltages and signal strength in the
 // top bar. Only reads the store; never touches the port.
 #include "mainwindow.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The panel refresh: copies the store into the widgets of the settings pages. Change signals
 // are left on on purpose: a widget that cannot show a value bounds it, and its edit handler
 // writes the bounded value back; the D/R channel picked on one panel reaches the other

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Default options of the sanitizers, for every program of a sanitizer build. The environment
 // (ASAN_OPTIONS, UBSAN_OPTIONS, LSAN_OPTIONS) still overrides them.
 

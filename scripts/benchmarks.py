@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Runs the benchmark programs of a release build and prints one table of medians and goals.
 
 Called by scripts/bench, which installs what is missing and builds first. Goals are targets:

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the button icons, the LED images and the application icon with ImageMagick.
 
 The toolbar glyphs are drawn white-on-black as a coverage mask and then turned into white

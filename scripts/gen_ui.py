@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes ui/mainwindow.ui, the Qt Designer form of the main window.
 
 The form is absolutely positioned and has a few hundred widgets that differ only in names,

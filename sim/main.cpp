@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korva-sim: a simulated KORVA/TELUN transmitter behind a pseudo-terminal, for trying the
 // configuration program and for its tests without hardware.
 
@@ -48,7 +49,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("korva-sim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(KORVA_VERSION));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KORVA_VERSION "\n" KORVA_LICENSE_LINE));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's command line: --help and --version answer without opening a window.
 #include <QFile>
 #include <QProcess>
@@ -15,6 +16,8 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("version") << "--version"
                                  << "korva-config 4.2.0";
+        QTest::newRow("licence") << "--version"
+                                 << "\nLicense: GPL-3.0-or-later";
         QTest::newRow("help") << "--help"
                               << "[port]";
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window on a pilot's desktop: why a port did not open, what it remembers from one run to
 // the next, how it shows that an operation holds the line, and that closing it does not lose
 // changed settings.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Building the form with its tab pages in place must give the very window setupUi builds on
 // its own, only sooner: the same widgets with the same fonts, palettes and geometry, and the
 // same pixels on every page.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // READ, WRITE and RESET on the wire, with the pacing the transmitter relies on, and the
 // decoder's answers to what the transmitter sends.
 #include "windowfixture.h"

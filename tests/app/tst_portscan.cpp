@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port list read on another thread while the window is built is the list the system
 // gives, as is a list read there and then.
 

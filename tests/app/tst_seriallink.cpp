@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial link as the transmitter sees it: exact bytes on open and close, the window's
 // state, a device that disappears, and the port list.
 #include "windowfixture.h"

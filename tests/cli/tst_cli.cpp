@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korva-cli as a user runs it: against the simulated transmitter on a clean and on a split,
 // merged and noisy line, against a pseudo-terminal the test plays itself, and with bad input.
 #include "simprocess.h"
@@ -226,6 +227,7 @@ void tst_Cli::helpAndVersion_data()
     QTest::newRow("program help") << QStringList{QStringLiteral("--help")} << "monitor PORT";
     QTest::newRow("version") << QStringList{QStringLiteral("--version")}
                              << "korva-cli " KORVA_VERSION;
+    QTest::newRow("licence") << QStringList{QStringLiteral("--version")} << "\n" KORVA_LICENSE_LINE;
     QTest::newRow("read help") << QStringList{QStringLiteral("read"), QStringLiteral("--help")}
                                << "--retries";
     QTest::newRow("write help") << QStringList{QStringLiteral("write"), QStringLiteral("-h")}

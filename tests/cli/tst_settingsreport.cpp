@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What korva-cli makes of a parameter file without any port: the check that refuses damaged
 // files, the table, the JSON and the differences.
 #include "settingsreport.h"

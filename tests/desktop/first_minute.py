@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A new user's first minute, from outside the program, on a real X server (Xvfb).
 
 ./scripts/run with no arguments starts the simulator and the window with its port chosen;

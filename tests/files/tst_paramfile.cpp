@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SAVE and LOAD through the real dialogs: the 243-byte file, the parser's tolerance of short
 // and damaged files, and that a failing disk or a special file never costs the user a file.
 #include "../app/windowfixture.h"

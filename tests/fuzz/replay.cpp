@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds every file of the given directories to a fuzzer's entry point, once each, in name
 // order. A check that fails inside aborts, which fails the test.
 

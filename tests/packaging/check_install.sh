@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # cmake --install puts the programs, the desktop entry, the icons and the AppStream file where
 # a desktop finds them, the two descriptions pass their validators, and the installed
 # program runs.
@@ -26,7 +27,7 @@ grep -qx 'Exec=korva-config' "$desktop" || fail "the desktop entry does not star
 grep -qx 'Icon=korva-config' "$desktop" || fail "the desktop entry names another icon"
 grep -q '^Categories=Settings;HardwareSettings;' "$desktop" || fail "not a settings utility"
 metainfo="$prefix/share/metainfo/org.korva.config.metainfo.xml"
-version="$("$prefix/bin/korva-config" --version)"
+version="$("$prefix/bin/korva-config" --version | head -n 1)"
 grep -q "<release version=\"${version#korva-config }\"" "$metainfo" ||
     fail "the AppStream release is not $version"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # CPack builds a Debian package whose dependencies dpkg-shlibdeps found; it holds what
 # cmake --install installs, under /usr, and the program in it runs.
 set -euo pipefail
@@ -30,6 +31,6 @@ for f in ./usr/bin/korva-config ./usr/bin/korva-sim ./usr/share/applications/org
 done
 
 dpkg-deb -x "$deb" "$out/root"
-version="$(env -u DISPLAY -u WAYLAND_DISPLAY "$out/root/usr/bin/korva-config" --version)"
+version="$(env -u DISPLAY -u WAYLAND_DISPLAY "$out/root/usr/bin/korva-config" --version | head -n 1)"
 [ "$version" = "korva-config $(dpkg-deb -f "$deb" Version)" ] || fail "the packaged program says '$version'"
 echo "PASS: $(basename "$deb") holds the programs and runs"

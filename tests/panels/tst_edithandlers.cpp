@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The edit handlers: every editing widget drives its field, the slots are bound by name in
 // their fixed order, and the D/R mirrors write through to the selected table entry.
 #include "../app/windowfixture.h"

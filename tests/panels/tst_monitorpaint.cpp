@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live monitor asks for its bars to be repainted rather than repainting them itself: what
 // the window shows after a refresh pass must still be exactly what painting it afresh gives.
 

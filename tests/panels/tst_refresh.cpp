@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The panel refresh: the store reaches every widget within one pass, values a widget cannot
 // show come back bounded, the D/R panels follow each other, and the long-hover look.
 #include "../app/windowfixture.h"

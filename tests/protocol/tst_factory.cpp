@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "drselect.h"
 #include "factory.h"
 #include "fieldtable.h"

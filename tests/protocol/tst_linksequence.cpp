@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The steps the window and korva-cli both walk: what goes on the line, in which order.
 #include "factory.h"
 #include "frames.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receive buffer on a line that damages what it carries: random streams of frames of every
 // kind, cut short inside, separated by garbage, read in random chunks with random pauses.
 // The oracle is the list of frames the line left intact: each of them must come out exactly

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The value names the library hands korva-cli are the very items of the window's combo boxes.
 #include "paramstore.h"
 #include "valuenames.h"

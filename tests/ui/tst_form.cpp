@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks the main window form as built by setupUi: the widget tree with its names, classes,
 // geometry, texts, ranges, initial values and style sheets, the embedded resources, and a
 // screenshot of every page.
