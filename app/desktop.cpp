@@ -103,7 +103,7 @@ void MainWindow::syncReceived(const QByteArray &frame)
     // the store gets.
     DecodedFrame decoded;
     decodeWholeChunk(frame, m_synced, &decoded);
-    falseSaveData(m_synced);
+    replaceOutOfRangeValues(m_synced);
 }
 
 void MainWindow::syncSent()

@@ -364,7 +364,7 @@ void MainWindow::settleReceived(bool portClosing)
 
 int MainWindow::byteArrayToInt(QByteArray b, int a)
 {
-    return ::byteArrayToInt(b, a);
+    return ::bigEndianWordAt(b, a);
 }
 
 bool MainWindow::guardButton(QWidget *button, int ms)
@@ -469,12 +469,12 @@ bool MainWindow::runSequence(const LinkSequence &sequence, QWidget *button, quin
 
 void MainWindow::RestData()
 {
-    restData(ParamData);
+    applyFactoryFramesSGAndRates(ParamData);
 }
 
 void MainWindow::RestData2()
 {
-    restData2(ParamData);
+    applyFactoryFrameHExceptRates(ParamData);
 }
 
 void MainWindow::sendFrame(const FrameLayout &layout, QString &buffer, int pauseMs, quint64 link)
@@ -507,10 +507,10 @@ void MainWindow::SendData3()
 
 void MainWindow::Dr_DataSelet()
 {
-    drDataSelet(ParamData);
+    selectDualRateEntry(ParamData);
 }
 
 void MainWindow::FalseSaveData()
 {
-    falseSaveData(ParamData);
+    replaceOutOfRangeValues(ParamData);
 }

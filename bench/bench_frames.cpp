@@ -33,8 +33,7 @@ template<typename Step> double perSecond(Step step)
 int main()
 {
     ParamStore store;
-    restData(store);
-    restData2(store);
+    applyFactoryValues(store);
 
     QString s = QString::fromLatin1(kFrameS.tmpl);
     QString g = QString::fromLatin1(kFrameG.tmpl);
@@ -76,10 +75,10 @@ int main()
     const double checks = perSecond([&](int i) {
         checked.sub1 = i % 300 - 150; // out of range two times in three
         checked.Volt = (i % 70) * 1.0;
-        falseSaveData(checked);
+        replaceOutOfRangeValues(checked);
         sink += checked.sub1;
     });
-    std::printf("range_check %.0f  # falseSaveData, checks/s\n", checks);
+    std::printf("range_check %.0f  # replaceOutOfRangeValues, checks/s\n", checks);
 
     return sink == 42 ? 1 : 0; // keeps the work from being optimised away
 }

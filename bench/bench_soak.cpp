@@ -11,6 +11,7 @@
 // SECONDS (60 when not given) and at least 50 READs and 10 WRITEs. With --check it exits 1
 // unless every READ and WRITE was right and no channel frame was lost or invented.
 
+#include "frames.h"
 #include "mainwindow.h"
 #include "paramstore.h"
 #include "resources.h"
@@ -140,7 +141,7 @@ ParamStore settingsToWrite(const ParamStore &current, int n)
     }
     for (int k = 0; k < 7; ++k)
         s.*kCurve[k] = (n * 17 + k * 5) % 101;
-    return settingsFromText(settingsText(s), factorySettings());
+    return settingsFromText(buildParameterFile(s), factorySettings());
 }
 
 } // namespace
@@ -173,7 +174,7 @@ int main(int argc, char *argv[])
     ParamStore expected = settingsToWrite(factorySettings(), 0);
     {
         QFile file(state);
-        if (!file.open(QIODevice::WriteOnly) || file.write(settingsText(expected)) < 0)
+        if (!file.open(QIODevice::WriteOnly) || file.write(buildParameterFile(expected)) < 0)
             return 1;
     }
     QProcess sim;

@@ -48,8 +48,8 @@ bool readParameterFile(const QString &path, ParamStore *settings, QString *error
     }
     ParamStore loaded;
     parseParameterText(QString::fromLatin1(bytes), loaded);
-    drDataSelet(loaded);
-    falseSaveData(loaded);
+    selectDualRateEntry(loaded);
+    replaceOutOfRangeValues(loaded);
     *settings = loaded;
     return true;
 }

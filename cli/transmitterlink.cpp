@@ -117,8 +117,7 @@ bool TransmitterLink::send(const LinkSequence &sequence, ParamStore &settings, Q
         case LinkStep::Guard:
             break;
         case LinkStep::FactoryValues:
-            restData(settings);
-            restData2(settings);
+            applyFactoryValues(settings);
             break;
         case LinkStep::Frame: {
             QString buffer = QString::fromLatin1(step.frame->tmpl);
@@ -235,8 +234,8 @@ void TransmitterLink::afterFrames(bool took)
 {
     if (!took)
         return;
-    drDataSelet(m_received);
-    falseSaveData(m_received);
+    selectDualRateEntry(m_received);
+    replaceOutOfRangeValues(m_received);
 }
 
 void TransmitterLink::scheduleSettling()

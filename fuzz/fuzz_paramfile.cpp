@@ -61,8 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     ParamStore store;
     parseParameterText(text, store);
-    drDataSelet(store);
-    falseSaveData(store);
+    selectDualRateEntry(store);
+    replaceOutOfRangeValues(store);
 
     const QString file = buildFile(store);
 

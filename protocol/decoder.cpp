@@ -136,13 +136,13 @@ void store(const QByteArray &bytes, int start, FrameFamily family, ParamStore &s
     case FrameFamily::Channel:
         decoded->kind = kChannelKind;
         for (int i = 0; i < 8; ++i)
-            s.*kServoFields[i] = byteArrayToInt(f, 2 + 2 * i);
-        s.TX_Volt = byteArrayToInt(f, 18);
+            s.*kServoFields[i] = bigEndianWordAt(f, 2 + 2 * i);
+        s.TX_Volt = bigEndianWordAt(f, 18);
         break;
     case FrameFamily::LinkStatus:
         decoded->kind = kLinkStatusKind;
         s.RSSI = at(f, 2);
-        s.EXT_Volt = byteArrayToInt(f, 4);
+        s.EXT_Volt = bigEndianWordAt(f, 4);
         break;
     case FrameFamily::Aux:
         decoded->readFlag = kAuxReadFlag;
@@ -158,7 +158,7 @@ void store(const QByteArray &bytes, int start, FrameFamily family, ParamStore &s
             for (const PayloadSlot &slot : kind->payload) {
                 if (!slot.member)
                     break;
-                const int raw = slot.word ? byteArrayToInt(f, slot.byte) : at(f, slot.byte);
+                const int raw = slot.word ? bigEndianWordAt(f, slot.byte) : at(f, slot.byte);
                 s.*slot.member = raw - slot.offset;
                 if (slot.member == &P::Volt_x10)
                     s.Volt = s.Volt_x10 / 10.0;
@@ -298,7 +298,7 @@ bool payloadInRange(const ParameterKind &kind, const QByteArray &b, int start)
         const int at0 = start + slot.byte;
         if (!ranges[i].checked || at0 + (slot.word ? 1 : 0) >= b.size())
             continue;
-        const int value = (slot.word ? byteArrayToInt(b, at0) : at(b, at0)) - slot.offset;
+        const int value = (slot.word ? bigEndianWordAt(b, at0) : at(b, at0)) - slot.offset;
         if (value < ranges[i].low || value > ranges[i].high)
             return false;
     }
@@ -311,7 +311,7 @@ bool liveValuesPlausible(const QByteArray &b, int start, quint8 kind)
 {
     constexpr int kMaxWord = 0x0FFF;
     const auto fits = [&](int at0) {
-        return at0 + 1 >= b.size() || byteArrayToInt(b, at0) <= kMaxWord;
+        return at0 + 1 >= b.size() || bigEndianWordAt(b, at0) <= kMaxWord;
     };
     if (kind == kLinkStatusKind)
         return fits(start + 4);
@@ -608,10 +608,12 @@ QString settingsFrameName(int readFlag)
     return QStringLiteral("frame %1").arg(readFlag);
 }
 
-int byteArrayToInt(const QByteArray &b, int a)
+int bigEndianWordAt(const QByteArray &bytes, int position)
 {
-    const auto byteAt = [&b](int i) { return i >= 0 && i < b.size() ? int(quint8(b.at(i))) : 0; };
-    return byteAt(a) * 256 + byteAt(a + 1);
+    const auto byteAt = [&bytes](int i) {
+        return i >= 0 && i < bytes.size() ? int(quint8(bytes.at(i))) : 0;
+    };
+    return byteAt(position) * 256 + byteAt(position + 1);
 }
 
 bool decodeWholeChunk(const QByteArray &chunk, ParamStore &s, DecodedFrame *decoded)

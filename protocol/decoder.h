@@ -51,8 +51,8 @@ const ParameterKind *parameterKindsBegin();
 const ParameterKind *parameterKindsEnd();
 const ParameterKind *findParameterKind(int kind);
 
-// Unsigned big-endian word at position a; a position past the end reads as a zero byte.
-int byteArrayToInt(const QByteArray &b, int a);
+// Unsigned big-endian word at `position`; a position past the end reads as a zero byte.
+int bigEndianWordAt(const QByteArray &bytes, int position);
 
 // A read answer: the AUX frame (ReadFlag 7) and one frame of each parameter kind, ReadFlag
 // 1 to 19 in all.

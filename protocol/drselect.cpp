@@ -38,7 +38,7 @@ bool upSelected(const ParamStore &store)
 
 } // namespace
 
-void drDataSelet(ParamStore &store)
+void selectDualRateEntry(ParamStore &store)
 {
     const DrChannel *ch = selectedChannel(store);
     if (!ch)
@@ -54,7 +54,7 @@ void drEditUp1(ParamStore &store, int value)
     store.DR_UP1 = value;
     if (const DrChannel *ch = selectedChannel(store))
         store.*ch->up = value;
-    drDataSelet(store);
+    selectDualRateEntry(store);
 }
 
 void drEditDown1(ParamStore &store, int value)
@@ -62,7 +62,7 @@ void drEditDown1(ParamStore &store, int value)
     store.DR_DOWN1 = value;
     if (const DrChannel *ch = selectedChannel(store))
         store.*ch->down = value;
-    drDataSelet(store);
+    selectDualRateEntry(store);
 }
 
 void drEditRate(ParamStore &store, int value)
@@ -70,7 +70,7 @@ void drEditRate(ParamStore &store, int value)
     store.DR_RATE = value;
     if (const DrChannel *ch = selectedChannel(store))
         store.*(upSelected(store) ? ch->up : ch->down) = value;
-    drDataSelet(store);
+    selectDualRateEntry(store);
 }
 
 void drEditExp(ParamStore &store, int value)
@@ -78,5 +78,5 @@ void drEditExp(ParamStore &store, int value)
     store.DR_EXP = value;
     if (const DrChannel *ch = selectedChannel(store))
         store.*(upSelected(store) ? ch->expUp : ch->expDown) = value;
-    drDataSelet(store);
+    selectDualRateEntry(store);
 }

@@ -8,7 +8,7 @@
 // selects none), DR_POSI the switch position (0 = UP, anything else = DOWN).
 
 // Copies the selected table entries into the mirrors; does nothing when no channel is selected.
-void drDataSelet(ParamStore &store);
+void selectDualRateEntry(ParamStore &store);
 
 // The edits of the mirror widgets: store the mirror, write it through to the selected
 // table entry (when a channel is selected), then re-select.

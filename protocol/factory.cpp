@@ -66,13 +66,19 @@ template<std::size_t N> void apply(ParamStore &store, const FactoryValue (&table
 
 } // namespace
 
-void restData(ParamStore &store)
+void applyFactoryFramesSGAndRates(ParamStore &store)
 {
     apply(store, kFactory1);
     store.Volt = 3.7;
 }
 
-void restData2(ParamStore &store)
+void applyFactoryFrameHExceptRates(ParamStore &store)
 {
     apply(store, kFactory2);
+}
+
+void applyFactoryValues(ParamStore &store)
+{
+    applyFactoryFramesSGAndRates(store);
+    applyFactoryFrameHExceptRates(store);
 }

@@ -179,7 +179,7 @@ const RangeRule *findRangeRule(IntField member)
     return nullptr;
 }
 
-void falseSaveData(ParamStore &store)
+void replaceOutOfRangeValues(ParamStore &store)
 {
     const qint32 tenthsBefore = store.Volt_x10;
     for (const RangeRule &rule : kRangeRules) {

@@ -24,4 +24,4 @@ constexpr double kVoltHigh = 50.0;
 // (DR_RATE, Vertion, the live values, ReadFlag) are left alone. Volt has no fixed
 // replacement: when either form of the alarm voltage is replaced, Volt is taken again
 // from the checked Volt_x10.
-void falseSaveData(ParamStore &store);
+void replaceOutOfRangeValues(ParamStore &store);

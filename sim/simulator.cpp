@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "simulator.h"
 
+#include "frames.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QSocketNotifier>
@@ -263,8 +265,8 @@ void Simulator::saveState()
         return;
     // Written to a temporary file and renamed, so a reader never sees half a file.
     QSaveFile file(m_options.statePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(settingsText(m_model.settings())) < 0 ||
-        !file.commit())
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(buildParameterFile(m_model.settings())) < 0 || !file.commit())
         qCWarning(lcSim, "cannot save %s: %s", qPrintable(m_options.statePath),
                   qPrintable(file.errorString()));
 }

@@ -62,8 +62,8 @@ void putWord(QByteArray &frame, int at, int value)
 // Puts the settings in range and sets what the transmitter derives or owns itself.
 void normalise(ParamStore &settings)
 {
-    falseSaveData(settings);
-    drDataSelet(settings);
+    replaceOutOfRangeValues(settings);
+    selectDualRateEntry(settings);
     settings.Vertion = kFirmwareVersion;
 }
 
@@ -153,15 +153,9 @@ QByteArray linkStatusFrame(qint64 tick)
 ParamStore factorySettings()
 {
     ParamStore settings;
-    restData(settings);
-    restData2(settings);
+    applyFactoryValues(settings);
     normalise(settings);
     return settings;
-}
-
-QByteArray settingsText(const ParamStore &settings)
-{
-    return buildParameterFile(settings);
 }
 
 ParamStore settingsFromText(const QByteArray &text, const ParamStore &base)

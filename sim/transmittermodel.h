@@ -59,8 +59,6 @@ QByteArray linkStatusFrame(qint64 tick);
 // Factory settings as the transmitter leaves the factory.
 ParamStore factorySettings();
 
-// The 243-character parameter text of a store: the S, G and H frames back to back.
-QByteArray settingsText(const ParamStore &settings);
 // Reads a parameter text over a copy of `base` and puts the result in range.
 ParamStore settingsFromText(const QByteArray &text, const ParamStore &base);
 

@@ -130,8 +130,7 @@ private slots:
     {
         WindowFixture f;
         QVERIFY(f.open());
-        restData(ParamData);
-        restData2(ParamData);
+        applyFactoryValues(ParamData);
         ParamData.sub1 = -100;
         const qint64 clickAt = f.pty.elapsedMs();
         bool enabledDuringGuard = true, enabledWhileSending = false;
@@ -255,8 +254,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("saved.txt"));
         f.watcher.queueFile(path);
         QVERIFY(f.open());
-        restData(ParamData);
-        restData2(ParamData);
+        applyFactoryValues(ParamData);
         QTimer::singleShot(0, f.window.get(),
                            [&] { f.button(buttonName.toLatin1().constData())->click(); });
         // After the S frame, long before the G frame.
@@ -306,8 +304,7 @@ private slots:
         QFETCH(bool, byWindow);
         WindowFixture f;
         QVERIFY(f.open());
-        restData(ParamData);
-        restData2(ParamData);
+        applyFactoryValues(ParamData);
         const qint64 clickAt = f.pty.elapsedMs();
         QTimer::singleShot(0, f.window.get(), [&] { f.button("toolButton_Send")->click(); });
         onceReceived(f.pty, 81, [&] {

@@ -117,7 +117,7 @@ ParamStore changedSettings()
     s.DR_EXPDOWN_CH4 = -30;
     s.PRM03_Data2 = 45;
     s.THCURE_Data05 = 80;
-    return settingsFromText(settingsText(s), factorySettings());
+    return settingsFromText(buildParameterFile(s), factorySettings());
 }
 
 QStringList faultyLine()
@@ -132,7 +132,7 @@ struct Bench
     bool start(const QStringList &options, const ParamStore &settings)
     {
         const QString state = dir.filePath(QStringLiteral("transmitter.state"));
-        return writeFile(state, settingsText(settings)) &&
+        return writeFile(state, buildParameterFile(settings)) &&
                sim.start(options +
                          QStringList{QStringLiteral("--log"), QStringLiteral("--state"), state});
     }
@@ -348,7 +348,7 @@ void tst_Cli::readWriteReadGivesBackTheChangedFile()
     QVERIFY(run.out.contains("Reverse") && run.out.contains("REV"));
 
     const ParamStore target = changedSettings();
-    QVERIFY(writeFile(changed, settingsText(target)));
+    QVERIFY(writeFile(changed, buildParameterFile(target)));
     run = runCli({QStringLiteral("diff"), original, changed});
     QVERIFY2(run.status == 1, qPrintable(describeRun(run)));
     const QMap<QString, QStringList> rows = tableRows(run.out);
@@ -396,7 +396,7 @@ void tst_Cli::writeThatLosesAFrameFailsVerification()
     const QString file = bench.path("changed.txt");
     const ParamStore target = changedSettings();
     const ParamStore held = factorySettings();
-    QVERIFY(writeFile(file, settingsText(target)));
+    QVERIFY(writeFile(file, buildParameterFile(target)));
 
     const CliRun run = runCli({QStringLiteral("write"), bench.port(), file});
     QVERIFY2(run.status == 4, qPrintable(describeRun(run)));
@@ -426,7 +426,7 @@ void tst_Cli::showJsonListsEveryFieldWithTheFilesValue()
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("settings.txt"));
     const ParamStore held = changedSettings();
-    QVERIFY(writeFile(file, settingsText(held)));
+    QVERIFY(writeFile(file, buildParameterFile(held)));
     const CliRun run = runCli({QStringLiteral("show"), QStringLiteral("--json"), file});
     QVERIFY2(run.status == 0, qPrintable(describeRun(run)));
     QJsonParseError error;
@@ -522,7 +522,7 @@ void tst_Cli::writeIsPacedLikeTheWindow()
     QVERIFY(pty.isValid());
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("changed.txt"));
-    const QByteArray text = settingsText(changedSettings());
+    const QByteArray text = buildParameterFile(changedSettings());
     QVERIFY(writeFile(file, text));
     const CliRun run =
         runCli({QStringLiteral("write"), QStringLiteral("--no-verify"), pty.slavePath(), file});
@@ -549,7 +549,7 @@ void tst_Cli::interruptedWriteNeverCommits()
     QVERIFY(pty.isValid());
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("changed.txt"));
-    const QByteArray text = settingsText(changedSettings());
+    const QByteArray text = buildParameterFile(changedSettings());
     QVERIFY(writeFile(file, text));
     bool signalled = false;
     const CliRun run = runCli({QStringLiteral("write"), pty.slavePath(), file}, [&](QProcess &p) {
@@ -617,7 +617,7 @@ void tst_Cli::readAsksAgainAndNamesWhatIsMissing()
     // Every chunk that arrives is answered, as the window answers it; silence is not.
     QCOMPARE(pty.received().contains(kAckToken), answers.join(QString()) != QLatin1String("none"));
     if (status == 0) {
-        QCOMPARE(readAll(file), settingsText(held));
+        QCOMPARE(readAll(file), buildParameterFile(held));
         return;
     }
     QCOMPARE(run.errLines().size(), 1);

@@ -26,8 +26,8 @@ ParamStore randomSettings(quint32 seed)
         s.*rule->member = rule->low + int(rng() % quint32(rule->high - rule->low + 1));
     ParamStore loaded;
     parseParameterText(QString::fromLatin1(buildParameterFile(s)), loaded);
-    drDataSelet(loaded);
-    falseSaveData(loaded);
+    selectDualRateEntry(loaded);
+    replaceOutOfRangeValues(loaded);
     return loaded;
 }
 

@@ -69,8 +69,7 @@ private slots:
     void saveWritesTheThreeFramesAndPacesLikeWrite()
     {
         WindowFixture f;
-        restData(ParamData);
-        restData2(ParamData);
+        applyFactoryValues(ParamData);
         const QString path = m_dir.filePath(QStringLiteral("factory.txt"));
         f.watcher.queueFile(path);
         QElapsedTimer t;
@@ -93,8 +92,7 @@ private slots:
     {
         WindowFixture f;
         QVERIFY(f.open());
-        restData(ParamData);
-        restData2(ParamData);
+        applyFactoryValues(ParamData);
         f.watcher.queueFile(m_dir.filePath(QStringLiteral("sent.txt")));
         run(f, "toolButton_Save");
         QVERIFY(f.pty.waitForBytes(243, 1000));
@@ -105,8 +103,7 @@ private slots:
     void saveBegunWhileClosedSaysNothingOnAPortOpenedMeanwhile()
     {
         WindowFixture f;
-        restData(ParamData);
-        restData2(ParamData);
+        applyFactoryValues(ParamData);
         const QString path = m_dir.filePath(QStringLiteral("closed.txt"));
         f.watcher.queueFile(path);
         QTimer::singleShot(600, f.window.get(), [&] { f.button("openButton")->click(); });

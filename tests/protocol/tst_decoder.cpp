@@ -240,8 +240,8 @@ class TestDecoder : public QObject
 
 private slots:
     // Whole chunks.
-    void byteArrayToIntReadsUnsignedBigEndian_data();
-    void byteArrayToIntReadsUnsignedBigEndian();
+    void bigEndianWordAtReadsUnsigned_data();
+    void bigEndianWordAtReadsUnsigned();
     void channelFrameSetsServosAndVoltage_data();
     void channelFrameSetsServosAndVoltage();
     void linkStatusFrameSetsRssiAndExternalVoltage();
@@ -290,7 +290,7 @@ private slots:
     void heldBytesNeverExceedOneFrame();
 };
 
-void TestDecoder::byteArrayToIntReadsUnsignedBigEndian_data()
+void TestDecoder::bigEndianWordAtReadsUnsigned_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("position");
@@ -308,12 +308,12 @@ void TestDecoder::byteArrayToIntReadsUnsignedBigEndian_data()
     QTest::newRow("zero") << hex("0000") << 0 << 0;
 }
 
-void TestDecoder::byteArrayToIntReadsUnsignedBigEndian()
+void TestDecoder::bigEndianWordAtReadsUnsigned()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(int, position);
     QFETCH(int, expected);
-    QCOMPARE(byteArrayToInt(bytes, position), expected);
+    QCOMPARE(bigEndianWordAt(bytes, position), expected);
 }
 
 void TestDecoder::channelFrameSetsServosAndVoltage_data()
@@ -446,7 +446,7 @@ void TestDecoder::spareFieldsExampleFrame()
     wanted.ReadFlag = 18;
     QCOMPARE(differingFields(store, wanted), QStringList());
 
-    falseSaveData(store);
+    replaceOutOfRangeValues(store);
     QCOMPARE(store.Spare2, -100); // ... and put back in range straight after
     QCOMPARE(store.Spare1_x10, 110);
 }

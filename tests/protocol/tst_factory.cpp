@@ -23,7 +23,7 @@ struct FactoryValue
 #f, &ParamStore::f, v                                                                      \
     }
 
-// What the reset writes, typed in from the factory tables. RestData:
+// What the reset writes, typed in from the factory tables. applyFactoryFramesSGAndRates:
 const QVector<FactoryValue> kFactory1 = {
     KT_F(rev1, 0),          KT_F(rev2, 0),          KT_F(rev3, 1),          KT_F(rev4, 0),
     KT_F(rev5, 0),          KT_F(rev6, 0),          KT_F(rev7, 0),          KT_F(rev8, 0),
@@ -52,7 +52,7 @@ const QVector<FactoryValue> kFactory1 = {
     KT_F(PRM02_Data2, 0),   KT_F(PRM02_Data3, 0),
 };
 
-// RestData2:
+// applyFactoryFrameHExceptRates:
 const QVector<FactoryValue> kFactory2 = {
     KT_F(PRM03_Mix, 0),      KT_F(PRM03_Master, 0),    KT_F(PRM03_Slave, 3),
     KT_F(PRM03_Data1, 0),    KT_F(PRM03_Data2, 0),     KT_F(PRM03_Data3, 0),
@@ -124,14 +124,14 @@ class TestFactory : public QObject
 private slots:
     void factoryValue_data();
     void factoryValue();
-    void restDataWritesOnlyItsFields();
-    void restData2WritesOnlyItsFields();
+    void framesSGAndRatesWriteOnlyTheirFields();
+    void frameHExceptRatesWritesOnlyItsFields();
     void resetLeavesRateMirrorVersionAndLiveValuesAlone();
     void factoryValuesAreStartValuesExceptModeAndVolt();
     void factoryValuesPassTheRangeCheck();
 
-    void drDataSeletCopiesTheSelectedEntries_data();
-    void drDataSeletCopiesTheSelectedEntries();
+    void selectDualRateEntryCopiesTheSelectedEntries_data();
+    void selectDualRateEntryCopiesTheSelectedEntries();
     void noChannelSelectedKeepsTheMirrors_data();
     void noChannelSelectedKeepsTheMirrors();
     void channelIndex4SurvivesRangeCheckAndSelectsNothing();
@@ -146,9 +146,9 @@ void TestFactory::factoryValue_data()
     QTest::addColumn<int>("value");
     QTest::addColumn<int>("which");
     for (const FactoryValue &f : kFactory1)
-        QTest::addRow("restData %s", f.name) << QByteArray(f.name) << f.value << 1;
+        QTest::addRow("frames S, G and rates %s", f.name) << QByteArray(f.name) << f.value << 1;
     for (const FactoryValue &f : kFactory2)
-        QTest::addRow("restData2 %s", f.name) << QByteArray(f.name) << f.value << 2;
+        QTest::addRow("frame H except rates %s", f.name) << QByteArray(f.name) << f.value << 2;
 }
 
 void TestFactory::factoryValue()
@@ -161,16 +161,16 @@ void TestFactory::factoryValue()
 
     ParamStore store = filledStore(kScramble, kScrambledVolt);
     if (which == 1)
-        restData(store);
+        applyFactoryFramesSGAndRates(store);
     else
-        restData2(store);
+        applyFactoryFrameHExceptRates(store);
     QCOMPARE(store.*info->member, value);
 }
 
-void TestFactory::restDataWritesOnlyItsFields()
+void TestFactory::framesSGAndRatesWriteOnlyTheirFields()
 {
     ParamStore store = filledStore(kScramble, kScrambledVolt);
-    restData(store);
+    applyFactoryFramesSGAndRates(store);
     ParamStore wanted = filledStore(kScramble, kScrambledVolt);
     for (const FactoryValue &f : kFactory1)
         wanted.*f.member = f.value;
@@ -179,10 +179,10 @@ void TestFactory::restDataWritesOnlyItsFields()
     QCOMPARE(store.Volt, 3.7);
 }
 
-void TestFactory::restData2WritesOnlyItsFields()
+void TestFactory::frameHExceptRatesWritesOnlyItsFields()
 {
     ParamStore store = filledStore(kScramble, kScrambledVolt);
-    restData2(store);
+    applyFactoryFrameHExceptRates(store);
     ParamStore wanted = filledStore(kScramble, kScrambledVolt);
     for (const FactoryValue &f : kFactory2)
         wanted.*f.member = f.value;
@@ -193,8 +193,7 @@ void TestFactory::restData2WritesOnlyItsFields()
 void TestFactory::resetLeavesRateMirrorVersionAndLiveValuesAlone()
 {
     ParamStore store = filledStore(kScramble, kScrambledVolt);
-    restData(store);
-    restData2(store);
+    applyFactoryValues(store);
     QStringList untouched;
     for (const ExpectedField &f : expectedFields()) {
         if (store.*f.member == kScramble)
@@ -211,8 +210,7 @@ void TestFactory::resetLeavesRateMirrorVersionAndLiveValuesAlone()
 void TestFactory::factoryValuesAreStartValuesExceptModeAndVolt()
 {
     ParamStore store;
-    restData(store);
-    restData2(store);
+    applyFactoryValues(store);
     QCOMPARE(differingFields(store, ParamStore()),
              (QStringList{QStringLiteral("Mode"), QStringLiteral("Volt")}));
 }
@@ -220,14 +218,13 @@ void TestFactory::factoryValuesAreStartValuesExceptModeAndVolt()
 void TestFactory::factoryValuesPassTheRangeCheck()
 {
     ParamStore store;
-    restData(store);
-    restData2(store);
+    applyFactoryValues(store);
     const ParamStore before = store;
-    falseSaveData(store);
+    replaceOutOfRangeValues(store);
     QCOMPARE(differingFields(store, before), QStringList());
 }
 
-void TestFactory::drDataSeletCopiesTheSelectedEntries_data()
+void TestFactory::selectDualRateEntryCopiesTheSelectedEntries_data()
 {
     QTest::addColumn<int>("channel");
     QTest::addColumn<int>("position");
@@ -245,7 +242,7 @@ void TestFactory::drDataSeletCopiesTheSelectedEntries_data()
     QTest::newRow("CH3 position -1") << 2 << -1 << "13 23 23 43";
 }
 
-void TestFactory::drDataSeletCopiesTheSelectedEntries()
+void TestFactory::selectDualRateEntryCopiesTheSelectedEntries()
 {
     QFETCH(int, channel);
     QFETCH(int, position);
@@ -253,7 +250,7 @@ void TestFactory::drDataSeletCopiesTheSelectedEntries()
     const QStringList m = mirrors.split(QLatin1Char(' '));
 
     ParamStore store = drStore(channel, position);
-    drDataSelet(store);
+    selectDualRateEntry(store);
 
     ParamStore wanted = drStore(channel, position);
     wanted.DR_UP1 = m.at(0).toInt();
@@ -277,7 +274,7 @@ void TestFactory::noChannelSelectedKeepsTheMirrors()
     QFETCH(int, channel);
     for (int position : {0, 1}) {
         ParamStore store = drStore(channel, position);
-        drDataSelet(store);
+        selectDualRateEntry(store);
         QCOMPARE(differingFields(store, drStore(channel, position)), QStringList());
     }
 }
@@ -285,10 +282,10 @@ void TestFactory::noChannelSelectedKeepsTheMirrors()
 void TestFactory::channelIndex4SurvivesRangeCheckAndSelectsNothing()
 {
     ParamStore store = drStore(4, 0);
-    falseSaveData(store);
+    replaceOutOfRangeValues(store);
     QCOMPARE(store.DR_CH, 4);
     const ParamStore checked = store;
-    drDataSelet(store);
+    selectDualRateEntry(store);
     QCOMPARE(differingFields(store, checked), QStringList());
 }
 
@@ -360,13 +357,13 @@ void TestFactory::mirrorEditWritesThrough()
 void TestFactory::switchingPositionMovesRateAndExpOnly()
 {
     ParamStore store = drStore(1, 0);
-    drDataSelet(store);
+    selectDualRateEntry(store);
     QCOMPARE(store.DR_RATE, 12);
     QCOMPARE(store.DR_EXP, 32);
 
     const ParamStore up = store;
     store.DR_POSI = 1;
-    drDataSelet(store);
+    selectDualRateEntry(store);
     ParamStore wanted = up;
     wanted.DR_POSI = 1;
     wanted.DR_RATE = 22;

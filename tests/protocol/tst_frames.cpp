@@ -338,8 +338,7 @@ void TestFrames::factoryValuesGiveTheGoldenFrames()
     QCOMPARE(golden.at(3), QString());
 
     ParamStore store;
-    restData(store);
-    restData2(store);
+    applyFactoryValues(store);
     const QStringList frames = buildAll(store);
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(frames.at(i).size(), 81);
@@ -351,8 +350,7 @@ void TestFrames::factoryValuesGiveTheGoldenFrames()
 void TestFrames::secondBuildIsIdentical()
 {
     ParamStore store;
-    restData(store);
-    restData2(store);
+    applyFactoryValues(store);
     QString s = kFrameS.tmpl, g = kFrameG.tmpl, h = kFrameH.tmpl;
     buildFrameInto(kFrameS, store, s);
     buildFrameInto(kFrameG, store, g);
@@ -665,7 +663,7 @@ void TestFrames::damagedFieldText()
     wanted.*f.member = loaded;
     QCOMPARE(differingFields(store, wanted), QStringList());
 
-    falseSaveData(store);
+    replaceOutOfRangeValues(store);
     QCOMPARE(store.*f.member, checked);
 }
 
@@ -676,8 +674,7 @@ void TestFrames::factoryFileLoadsFactoryValues()
     QCOMPARE(file.size(), 243);
 
     ParamStore factory;
-    restData(factory);
-    restData2(factory);
+    applyFactoryValues(factory);
 
     QCOMPARE(buildParameterFile(factory), file.toLatin1());
 
@@ -693,7 +690,7 @@ void TestFrames::factoryFileLoadsFactoryValues()
     parseParameterText(damaged, loaded);
     QCOMPARE(loaded.Volt_x10, -16);
     QCOMPARE(loaded.Volt, -1.6);
-    falseSaveData(loaded);
+    replaceOutOfRangeValues(loaded);
     QCOMPARE(loaded.Volt_x10, 37);
     QCOMPARE(loaded.Volt, 3.7);
 }

@@ -36,8 +36,7 @@ Walked walk(const LinkSequence &sequence, ParamStore &settings)
         case LinkStep::Guard:
             break;
         case LinkStep::FactoryValues:
-            restData(settings);
-            restData2(settings);
+            applyFactoryValues(settings);
             break;
         case LinkStep::Frame: {
             QString buffer = QString::fromLatin1(step.frame->tmpl);

@@ -156,7 +156,7 @@ void TestParamStore::rangeCheckAtBothEnds()
 
     ParamStore store;
     store.*member = value;
-    falseSaveData(store);
+    replaceOutOfRangeValues(store);
 
     QCOMPARE(store.*member, expected);
     // Every other field started in range and must not have been touched.
@@ -178,7 +178,7 @@ void TestParamStore::rangeCheckReplacesStrayValues()
     store.Volt = 50.5;
     store.DR_CH = 4; // a valid index, although it selects no D/R channel
 
-    falseSaveData(store);
+    replaceOutOfRangeValues(store);
 
     QCOMPARE(store.sub1, 0);
     QCOMPARE(store.Lepa1, 96);
@@ -212,7 +212,7 @@ void TestParamStore::fieldsWithoutRangeAreLeftAlone()
 
     ParamStore store;
     store.*member = value;
-    falseSaveData(store);
+    replaceOutOfRangeValues(store);
     QCOMPARE(store.*member, value);
 }
 
@@ -229,7 +229,7 @@ void TestParamStore::wholeStoreOutOfRangeAtOnce()
 {
     QFETCH(int, value);
     ParamStore store = filledStore(value, 1e9);
-    falseSaveData(store);
+    replaceOutOfRangeValues(store);
     for (const ExpectedField &f : expectedFields())
         QCOMPARE(store.*f.member, f.ranged ? f.replacement : value);
     QCOMPARE(store.Volt, 3.7);
@@ -256,7 +256,7 @@ void TestParamStore::voltRangeCheck()
     QFETCH(double, expected);
     ParamStore store;
     store.Volt = volt;
-    falseSaveData(store);
+    replaceOutOfRangeValues(store);
     QCOMPARE(store.Volt, expected);
     // A stray Volt takes the voltage the frames carry, which stays as it was.
     QCOMPARE(store.Volt_x10, 37);
@@ -290,7 +290,7 @@ void TestParamStore::voltFallsBackWithItsTenths()
     ParamStore store;
     store.Volt_x10 = tenths;
     store.Volt = volt;
-    falseSaveData(store);
+    replaceOutOfRangeValues(store);
     QCOMPARE(store.Volt_x10, checkedTenths);
     QCOMPARE(store.Volt, checkedVolt);
 }

@@ -55,7 +55,7 @@ ParamStore transmitterSettings()
     s.PRM04_Slave = 6;
     s.THCURE_MIX = 1;
     s.THCURE_Data05 = 80;
-    return settingsFromText(settingsText(s), factorySettings());
+    return settingsFromText(buildParameterFile(s), factorySettings());
 }
 
 } // namespace
@@ -82,7 +82,7 @@ struct Bench
         const QString state = dir.filePath(QStringLiteral("transmitter.txt"));
         QFile file(state);
         if (!file.open(QIODevice::WriteOnly) ||
-            file.write(settingsText(settings)) != kParameterFileLength)
+            file.write(buildParameterFile(settings)) != kParameterFileLength)
             return false;
         file.close();
         if (!sim.start(faults + QStringList{QStringLiteral("--state"), state}))
@@ -203,7 +203,7 @@ void tst_EndToEnd::readWriteReadThroughTheSimulator()
     {
         QFile file(state);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(settingsText(expected)), qint64(kParameterFileLength));
+        QCOMPARE(file.write(buildParameterFile(expected)), qint64(kParameterFileLength));
     }
     SimProcess sim;
     QVERIFY(sim.start(faults + QStringList{QStringLiteral("--state"), state}));

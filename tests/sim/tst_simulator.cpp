@@ -37,7 +37,7 @@ ParamStore randomSettings(quint32 seed)
     ParamStore s = factorySettings();
     for (const RangeRule *rule = rangeRulesBegin(); rule != rangeRulesEnd(); ++rule)
         s.*rule->member = rule->low + int(rng() % quint32(rule->high - rule->low + 1));
-    return settingsFromText(settingsText(s), factorySettings());
+    return settingsFromText(buildParameterFile(s), factorySettings());
 }
 
 // The S, G and H frames that carry the settings, as the configuration program sends them.
@@ -73,7 +73,7 @@ ParamStore changedSettings()
     s.THCURE_Data05 = 80;
     s.Spare1_x10 = 123;
     s.DR_SW2 = 2;
-    return settingsFromText(settingsText(s), factorySettings());
+    return settingsFromText(buildParameterFile(s), factorySettings());
 }
 
 struct Decoded
@@ -762,7 +762,7 @@ void tst_Simulator::readIsAnsweredWithNineteenSettingsFrames()
     {
         QFile file(state);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(settingsText(expected));
+        file.write(buildParameterFile(expected));
     }
 
     SimProcess sim;
@@ -873,13 +873,13 @@ void tst_Simulator::stateFileSurvivesARestart()
         // Saved as soon as the settings are taken over, not only at exit.
         QFile file(state);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), settingsText(written));
+        QCOMPARE(file.readAll(), buildParameterFile(written));
         QVERIFY(sim.terminate(SIGTERM));
     }
     QFile file(state);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.size(), qint64(kParameterFileLength));
-    QCOMPARE(file.readAll(), settingsText(written));
+    QCOMPARE(file.readAll(), buildParameterFile(written));
 
     SimProcess again;
     QVERIFY(again.start({QStringLiteral("--state"), state}));
