@@ -21,8 +21,9 @@ struct Label
     const char *text;
 };
 
-// The percentage labels are 45 px apart, not on the grid, and the lower ones and every point
-// number fall outside the widget at its layout size; that is how the view has always looked.
+// The labels sit at fixed pixels, like everything on the pages: the percentages are 45 px
+// apart, not on the grid, and at the widget's layout size the lower ones and every point
+// number fall outside it and are clipped. Moving them would change what the page shows.
 const Label kPercentLabels[] = {
     {0, 38, "100"},  {0, 83, " 90"},  {0, 128, " 80"}, {0, 173, " 70"},
     {0, 218, " 60"}, {0, 263, " 50"}, {0, 308, " 40"}, {0, 353, " 30"},

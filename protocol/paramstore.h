@@ -5,7 +5,7 @@
 
 // Every integer field of the parameter store with its start value, in one list so that the
 // struct, the name table and anything that walks all fields cannot disagree.
-// Field names follow the transmitter's widgets and are kept exactly, misspellings included.
+// Field names follow the form's widget names and are kept exactly, misspellings included.
 // clang-format off
 #define KORVA_INT_FIELDS(X)                                                                        \
     /* per channel: reverse, sub-trim, end points, fail-safe, delay */                              \

@@ -9,8 +9,8 @@
 
 // What the protocol tests expect of every integer field of the store: its start value and,
 // where it has one, its valid range and the value the range check puts in its place.
-// Typed in field by field from the store's documentation, independently of the library's own
-// tables, so that a wrong row there shows up here.
+// Written out field by field, apart from the library's own tables and not generated from
+// them, so that a wrong row there shows up here.
 struct ExpectedField
 {
     const char *name;

@@ -202,7 +202,7 @@ QStringList captions(std::initializer_list<int> numbers)
     return out;
 }
 
-struct GroupSpec
+struct GroupRow
 {
     QString name;
     QString panel;
@@ -212,9 +212,9 @@ struct GroupSpec
     int titlePt;
 };
 
-const QVector<GroupSpec> &groupSpecs()
+const QVector<GroupRow> &groupRows()
 {
-    static const QVector<GroupSpec> groups = {
+    static const QVector<GroupRow> groups = {
         {"groupBox", "frame_2", "CHANNEL", {10, 10, 110, 470}, 11, 11},
         {"groupBox_2", "frame_2", "REVERSE", {130, 10, 120, 470}, 11, 11},
         {"groupBox_3", "frame_2", "SUB-TRIM", {265, 10, 120, 470}, 12, 12},
@@ -237,7 +237,7 @@ const QVector<GroupSpec> &groupSpecs()
     return groups;
 }
 
-struct ColumnSpec
+struct ColumnRow
 {
     QString group;
     QRect geometry;
@@ -245,7 +245,7 @@ struct ColumnSpec
     QStringList rows;
 };
 
-const QVector<ColumnSpec> &columnSpecs()
+const QVector<ColumnRow> &columnRows()
 {
     auto mixCombos = [](int n) {
         return QStringList{QStringLiteral("comboBox_PRM0%1_Mix").arg(n),
@@ -255,7 +255,7 @@ const QVector<ColumnSpec> &columnSpecs()
     auto mixData = [](int n) {
         return seq(QStringLiteral("spinBox_PRM0%1_Data").arg(n) + QStringLiteral("%1"), 1, 3);
     };
-    static const QVector<ColumnSpec> columns = {
+    static const QVector<ColumnRow> columns = {
         {"groupBox", {10, 30, 91, 431}, 5, captions({28, 29, 31, 32, 33, 34, 35, 36})},
         {"groupBox_2", {15, 30, 91, 431}, 5, seq("comboBox_rev%1", 1, 8)},
         {"groupBox_3", {15, 30, 91, 431}, 5, seq("spinBox_sub%1", 1, 8)},
@@ -321,15 +321,15 @@ const QVector<ColumnSpec> &columnSpecs()
     return columns;
 }
 
-struct CaptionSpec
+struct CaptionRow
 {
     QString name;
     QString text;
 };
 
-const QVector<CaptionSpec> &captionSpecs()
+const QVector<CaptionRow> &captionRows()
 {
-    static const QVector<CaptionSpec> rows = {
+    static const QVector<CaptionRow> rows = {
         {"lineEdit_28", "CH1:"},      {"lineEdit_29", "CH2:"},     {"lineEdit_31", "CH3:"},
         {"lineEdit_32", "CH4:"},      {"lineEdit_33", "CH5:"},     {"lineEdit_34", "CH6:"},
         {"lineEdit_35", "CH7:"},      {"lineEdit_36", "CH8:"},
@@ -382,7 +382,7 @@ int fieldPx(const QString &name)
     return px22.contains(name) ? 22 : 20;
 }
 
-struct SpinSpec
+struct SpinRow
 {
     QString name;
     int minimum;
@@ -390,10 +390,10 @@ struct SpinSpec
     int value;
 };
 
-const QVector<SpinSpec> &spinSpecs()
+const QVector<SpinRow> &spinRows()
 {
-    static const QVector<SpinSpec> rows = [] {
-        QVector<SpinSpec> r;
+    static const QVector<SpinRow> rows = [] {
+        QVector<SpinRow> r;
         auto add = [&r](const QStringList &names, int lo, int hi, const QVector<int> &values) {
             for (int i = 0; i < names.size(); ++i)
                 r.append({names.at(i), lo, hi, values.size() == 1 ? values.at(0) : values.at(i)});
@@ -422,20 +422,20 @@ const QVector<SpinSpec> &spinSpecs()
     return rows;
 }
 
-struct ComboSpec
+struct ComboRow
 {
     QString name;
     QStringList items;
     int index;
 };
 
-const QVector<ComboSpec> &comboSpecs()
+const QVector<ComboRow> &comboRows()
 {
-    static const QVector<ComboSpec> rows = [] {
+    static const QVector<ComboRow> rows = [] {
         const QStringList offOn = {"OFF", "ON"};
         const QStringList channels = seq("CH%1", 1, 8);
         const QStringList aux = {"SwA", "SwB", "VrA", "VrB", "NULL"};
-        QVector<ComboSpec> r;
+        QVector<ComboRow> r;
         for (const QString &n : seq("comboBox_rev%1", 1, 8))
             r.append({n, {"NOR", "REV"}, 0});
         for (const QString &n : seq("comboBox_AUX%1", 1, 4))
@@ -466,14 +466,14 @@ const QVector<ComboSpec> &comboSpecs()
     return rows;
 }
 
-struct MonitorSpec
+struct MonitorRow
 {
     QString value, caption, upperBar, lowerBar;
 };
 
-QVector<MonitorSpec> monitorSpecs()
+QVector<MonitorRow> monitorRows()
 {
-    QVector<MonitorSpec> rows = {{"lineEdit", "lineEdit_9", "progressBar_10", "progressBar_11"}};
+    QVector<MonitorRow> rows = {{"lineEdit", "lineEdit_9", "progressBar_10", "progressBar_11"}};
     for (int n = 2; n <= 8; ++n)
         rows.append({QStringLiteral("lineEdit_%1").arg(n),
                      QStringLiteral("lineEdit_%1").arg(17 + n),
@@ -482,25 +482,25 @@ QVector<MonitorSpec> monitorSpecs()
     return rows;
 }
 
-struct PageSpec
+struct PageRow
 {
     QString page, title, panel;
     bool firstGradient;
 };
 
-const QVector<PageSpec> kPages = {
+const QVector<PageRow> kPages = {
     {"tab", "SERVO", "frame_3", true},      {"tab_2", "BASIC", "frame_2", false},
     {"tab_3", "ADVANCE1", "frame_4", true}, {"tab_4", "ADVANCE2", "frame_5", true},
     {"tab_5", "ADVANCE3", "frame_6", true},
 };
 
-struct ImageSpec
+struct ImageRow
 {
     QString path;
     QSize size;
 };
 
-const QVector<ImageSpec> kImages = {
+const QVector<ImageRow> kImages = {
     {":/myImage/images/Receive.png", {256, 256}}, {":/myImage/images/open.png", {256, 256}},
     {":/myImage/images/Send.png", {256, 256}},    {":/myImage/images/save.png", {256, 256}},
     {":/myImage/images/Reset.png", {256, 256}},   {":/myImage/images/red.png", {200, 200}},
@@ -793,7 +793,7 @@ void tst_Form::tabPages_data()
     QTest::addColumn<QString>("panel");
     QTest::addColumn<QString>("gradient");
     for (int i = 0; i < kPages.size(); ++i) {
-        const PageSpec &p = kPages.at(i);
+        const PageRow &p = kPages.at(i);
         QTest::newRow(qPrintable(p.title))
             << i << p.page << p.title << p.panel << (p.firstGradient ? kGradient1 : kGradient2);
     }
@@ -832,9 +832,9 @@ void tst_Form::monitorColumns_data()
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("upperBar");
     QTest::addColumn<QString>("lowerBar");
-    const QVector<MonitorSpec> rows = monitorSpecs();
+    const QVector<MonitorRow> rows = monitorRows();
     for (int i = 0; i < rows.size(); ++i) {
-        const MonitorSpec &r = rows.at(i);
+        const MonitorRow &r = rows.at(i);
         QTest::addRow("CH%d", i + 1)
             << 20 + 135 * i << r.value << r.caption << r.upperBar << r.lowerBar;
     }
@@ -897,7 +897,7 @@ void tst_Form::groupBoxes_data()
     QTest::addColumn<QRect>("geometry");
     QTest::addColumn<int>("fontPt");
     QTest::addColumn<int>("titlePt");
-    for (const GroupSpec &g : groupSpecs())
+    for (const GroupRow &g : groupRows())
         QTest::newRow(qPrintable(g.name))
             << g.panel << g.title << g.geometry << g.fontPt << g.titlePt;
 }
@@ -944,7 +944,7 @@ void tst_Form::columnsHoldTheirRowsInOrder_data()
     QTest::addColumn<QRect>("geometry");
     QTest::addColumn<int>("spacing");
     QTest::addColumn<QStringList>("rows");
-    for (const ColumnSpec &c : columnSpecs())
+    for (const ColumnRow &c : columnRows())
         QTest::newRow(qPrintable(c.rows.first())) << c.group << c.geometry << c.spacing << c.rows;
 }
 
@@ -999,7 +999,7 @@ void tst_Form::captionBoxes_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("px");
-    for (const CaptionSpec &c : captionSpecs())
+    for (const CaptionRow &c : captionRows())
         QTest::newRow(qPrintable(c.name)) << c.text << captionPx(c.name);
 }
 
@@ -1024,7 +1024,7 @@ void tst_Form::spinBoxes_data()
     QTest::addColumn<int>("maximum");
     QTest::addColumn<int>("value");
     QTest::addColumn<int>("px");
-    for (const SpinSpec &s : spinSpecs())
+    for (const SpinRow &s : spinRows())
         QTest::newRow(qPrintable(s.name)) << s.minimum << s.maximum << s.value << fieldPx(s.name);
 }
 
@@ -1064,7 +1064,7 @@ void tst_Form::comboBoxes_data()
     QTest::addColumn<QStringList>("items");
     QTest::addColumn<int>("index");
     QTest::addColumn<int>("px");
-    for (const ComboSpec &c : comboSpecs())
+    for (const ComboRow &c : comboRows())
         QTest::newRow(qPrintable(c.name)) << c.items << c.index << fieldPx(c.name);
 }
 
@@ -1227,7 +1227,7 @@ void tst_Form::everyLineEditIsCaptionOrValueBox()
 {
     // Value boxes take typing; every other line edit is a caption and must refuse it.
     QStringList valueBoxes = {"lineEdit_TX", "lineEdit_EXT", "lineEdit_RSSI"};
-    for (const MonitorSpec &m : monitorSpecs())
+    for (const MonitorRow &m : monitorRows())
         valueBoxes << m.value;
 
     int captions = 0;
@@ -1245,7 +1245,7 @@ void tst_Form::everyLineEditIsCaptionOrValueBox()
             ++captions;
     }
     // 3 status captions, 8 monitor captions and the captions of the settings pages.
-    QCOMPARE(captions, 3 + 8 + captionSpecs().size());
+    QCOMPARE(captions, 3 + 8 + captionRows().size());
 }
 
 void tst_Form::noStrayWidgets()
@@ -1256,17 +1256,17 @@ void tst_Form::noStrayWidgets()
         "lineEdit_EXT",   "lineEdit_RSSI", "widget_3",    "widget_4",    "doubleSpinBox_Volt"};
     for (const char *n : {"Read", "Load", "Send", "Save", "Reset"})
         expected << QStringLiteral("toolButton_") + QLatin1String(n);
-    for (const PageSpec &p : kPages)
+    for (const PageRow &p : kPages)
         expected << p.page << p.panel;
-    for (const MonitorSpec &m : monitorSpecs())
+    for (const MonitorRow &m : monitorRows())
         expected << m.value << m.caption << m.upperBar << m.lowerBar;
-    for (const GroupSpec &g : groupSpecs())
+    for (const GroupRow &g : groupRows())
         expected << g.name;
-    for (const CaptionSpec &c : captionSpecs())
+    for (const CaptionRow &c : captionRows())
         expected << c.name;
-    for (const SpinSpec &s : spinSpecs())
+    for (const SpinRow &s : spinRows())
         expected << s.name;
-    for (const ComboSpec &c : comboSpecs())
+    for (const ComboRow &c : comboRows())
         expected << c.name;
 
     // Column containers are named by the form; their content is checked elsewhere.
@@ -1285,7 +1285,7 @@ void tst_Form::noStrayWidgets()
         QVERIFY2(!found.contains(name), qPrintable(QStringLiteral("duplicate ") + name));
         found << name;
     }
-    QCOMPARE(containers, columnSpecs().size());
+    QCOMPARE(containers, columnRows().size());
     auto sorted = [](const QSet<QString> &set) {
         QStringList list(set.cbegin(), set.cend());
         list.sort();
@@ -1322,7 +1322,7 @@ void tst_Form::resourceImages_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QSize>("size");
-    for (const ImageSpec &i : kImages)
+    for (const ImageRow &i : kImages)
         QTest::newRow(qPrintable(i.path)) << i.path << i.size;
 }
 
