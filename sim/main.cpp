@@ -3,6 +3,7 @@
 // configuration program and for its tests without hardware.
 
 #include "simulator.h"
+#include "stopsignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -10,40 +11,8 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <unistd.h>
-
-namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const int saved = errno;
-    const char byte = 1;
-    // Nothing but a write is safe here; the event loop does the rest.
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
-    errno = saved;
-}
-
-bool installSignalPipe()
-{
-    if (::pipe(signalPipe) != 0)
-        return false;
-    for (int fd : signalPipe) {
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-    }
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    return sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGTERM, &action, nullptr) == 0;
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -126,17 +95,10 @@ int main(int argc, char *argv[])
     if (parser.isSet(logOption))
         QLoggingCategory::setFilterRules(QStringLiteral("korva.sim.info=true"));
 
-    if (!installSignalPipe()) {
+    if (!callOnStopSignals(&app, [] { QCoreApplication::quit(); })) {
         std::perror("korva-sim: signal handling");
         return 1;
     }
-    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] {
-        char drained[16];
-        while (::read(signalPipe[0], drained, sizeof drained) > 0) {
-        }
-        QCoreApplication::quit();
-    });
 
     Simulator simulator(options);
     QString error;
