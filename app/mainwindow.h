@@ -58,6 +58,15 @@ protected:
     // neither waits nor asks.
     bool eventFilter(QObject *watched, QEvent *event) override;
 
+    // Where the slot bodies are:
+    //   app/mainwindow.cpp       the port and its frames (on_openButton_clicked,
+    //                            serialPort_readyRead, byteArrayToInt), the READ, WRITE and
+    //                            RESET buttons, and RestData .. FalseSaveData
+    //   files/paramfile.cpp      on_toolButton_Load_clicked, on_toolButton_Save_clicked
+    //   panels/monitor.cpp       Servo_Display, Recieve_Display
+    //   panels/refresh.cpp       Rev_Display .. THcure_Display, ui_Display
+    //   panels/edithandlers.cpp  the on_spinBox_, on_comboBox_ and on_doubleSpinBox_ handlers;
+    //                            the plain ones are made from the widget list, panels/panelrows.def
 private slots:
     void on_openButton_clicked();
     void serialPort_readyRead();
