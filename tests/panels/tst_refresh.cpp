@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The panel refresh: the store reaches every widget within one pass, values a widget cannot
-// show come back bounded, the D/R panels follow each other, and the long-hover look.
+// show come back bounded, the D/R panels follow each other, and the long-hover look of every
+// combo box.
 #include "../app/windowfixture.h"
 
 #include "decoder.h"
@@ -10,6 +11,7 @@
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QSpinBox>
+#include <QTabWidget>
 
 namespace {
 
@@ -39,6 +41,47 @@ QString resourceText(const char *path)
     QFile f(QString::fromLatin1(path));
     f.open(QIODevice::ReadOnly);
     return QString::fromUtf8(f.readAll());
+}
+
+// The spin and combo boxes of the settings pages, by object name.
+QHash<QString, QWidget *> settingsWidgets(MainWindow *w)
+{
+    QHash<QString, QWidget *> found;
+    const auto *tabs = w->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+    for (int i = 0; i < tabs->count(); ++i) {
+        for (QWidget *child : tabs->widget(i)->findChildren<QWidget *>()) {
+            if (qobject_cast<QAbstractSpinBox *>(child) || qobject_cast<QComboBox *>(child))
+                found.insert(child->objectName(), child);
+        }
+    }
+    return found;
+}
+
+// Widgets whose names do not give the field they show: the two D/R panels show one set of
+// fields, and AUX1..4 show none (a null field).
+const std::pair<const char *, const char *> kUnlikeNamed[] = {
+    {"comboBox_DR_MIX1", "DR_MIX"}, {"comboBox_DR_MIX2", "DR_MIX"}, {"comboBox_DR_CH1", "DR_CH"},
+    {"comboBox_DR_CH2", "DR_CH"},   {"comboBox_DR_SW1", "DR_SW2"},  {"comboBox_AUX1", nullptr},
+    {"comboBox_AUX2", nullptr},     {"comboBox_AUX3", nullptr},     {"comboBox_AUX4", nullptr},
+};
+
+// The combo boxes in the order of their hover counters: the order the panels show them in.
+QStringList hoverOrder()
+{
+    QStringList boxes;
+    for (const char *family : {"rev", "AUX"}) {
+        for (int n = 1; n <= 8; ++n)
+            boxes << QStringLiteral("comboBox_%1%2").arg(QLatin1String(family)).arg(n);
+    }
+    for (const char *box : {"DR_MIX1", "DR_CH1", "DR_SW1", "AttiM", "EleMix", "RuMix"})
+        boxes << QStringLiteral("comboBox_") + QLatin1String(box);
+    for (int n = 1; n <= 4; ++n) {
+        for (const char *part : {"Mix", "Master", "Slave"})
+            boxes << QStringLiteral("comboBox_PRM0%1_%2").arg(n).arg(QLatin1String(part));
+    }
+    for (const char *box : {"DR_MIX2", "DR_CH2", "DR_SW2", "DR_POSI", "THCURE_MIX"})
+        boxes << QStringLiteral("comboBox_") + QLatin1String(box);
+    return boxes;
 }
 
 } // namespace
@@ -85,31 +128,48 @@ private slots:
     {
         MainWindow window;
         QTest::qWait(150);
-        // Every field whose widget can show it: set a new value, one pass later it shows.
-        int checked = 0;
+        const QHash<QString, QWidget *> widgets = settingsWidgets(&window);
+        // Set the field to a value its widget does not show; one pass later it shows it.
+        int covered = 0;
+        auto follows = [&](QWidget *widget, qint32 &field) {
+            ++covered;
+            if (auto *spin = qobject_cast<QSpinBox *>(widget)) {
+                field =
+                    spin->value() == spin->maximum() - 1 ? spin->maximum() : spin->maximum() - 1;
+                pass(&window);
+                return spin->value() == field;
+            }
+            auto *combo = qobject_cast<QComboBox *>(widget);
+            const int last = combo->count() - 1;
+            field = combo->currentIndex() != last ? last : last > 0 ? 0 : -1;
+            pass(&window);
+            return combo->currentIndex() == field;
+        };
         for (auto f = intFieldsBegin(); f != intFieldsEnd(); ++f) {
-            const QString name = QString::fromLatin1(f->name);
-            if (auto *spin = window.findChild<QSpinBox *>(QStringLiteral("spinBox_") + name)) {
-                const int v = spin->maximum() - 1 == ParamData.*f->member ? spin->maximum()
-                                                                          : spin->maximum() - 1;
-                ParamData.*f->member = v;
-                pass(&window);
-                QCOMPARE(spin->value(), ParamData.*f->member);
-                ++checked;
-            } else if (auto *combo =
-                           window.findChild<QComboBox *>(QStringLiteral("comboBox_") + name)) {
-                const int v = combo->currentIndex() == 0 ? combo->count() - 1 : 0;
-                ParamData.*f->member = v;
-                pass(&window);
-                QVERIFY2(combo->currentIndex() == v, f->name);
-                ++checked;
+            for (const char *kind : {"spinBox_", "comboBox_"}) {
+                if (QWidget *w = widgets.value(QLatin1String(kind) + QLatin1String(f->name)))
+                    QVERIFY2(follows(w, ParamData.*f->member), f->name);
             }
         }
-        QVERIFY(checked > 100);
+        for (const auto &[name, field] : kUnlikeNamed) {
+            auto *combo = qobject_cast<QComboBox *>(widgets.value(QLatin1String(name)));
+            QVERIFY2(combo, name);
+            if (field) {
+                QVERIFY2(follows(combo, ParamData.*findIntField(field)->member), name);
+            } else {
+                ++covered;
+                combo->setCurrentIndex(-1);
+                pass(&window);
+                QVERIFY2(combo->currentIndex() == 0 && combo->count() == 1, name);
+            }
+        }
         ParamData.Volt = 4.2;
         pass(&window);
         QCOMPARE(window.findChild<QDoubleSpinBox *>(QStringLiteral("doubleSpinBox_Volt"))->value(),
                  4.2);
+        ++covered;
+        // No widget of the pages is left out.
+        QCOMPARE(covered, widgets.size());
     }
 
     void strayAlarmVoltageIsSentAsItsFallback_data()
@@ -287,6 +347,53 @@ private slots:
         pass(&window);
         QCOMPARE(HoverCount[kHoverCounterCount - 1], 19);
         QCOMPARE(box->styleSheet(), formStyle);
+    }
+
+    void hoverCountersCoverEveryComboBox()
+    {
+        MainWindow window;
+        QStringList boxes;
+        for (QWidget *w : settingsWidgets(&window)) {
+            if (qobject_cast<QComboBox *>(w))
+                boxes << w->objectName();
+        }
+        QStringList order = hoverOrder();
+        QCOMPARE(order.size(), kHoverCounterCount);
+        boxes.sort();
+        order.sort();
+        QCOMPARE(boxes, order);
+    }
+
+    void longHoverOnEachComboBox_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("counter");
+        const QStringList order = hoverOrder();
+        for (int i = 0; i < order.size(); ++i)
+            QTest::newRow(qPrintable(order[i])) << order[i] << i;
+    }
+
+    void longHoverOnEachComboBox()
+    {
+        QFETCH(QString, box);
+        QFETCH(int, counter);
+        MainWindow window;
+        refreshTimer(&window)->stop();
+        auto *combo = window.findChild<QComboBox *>(box);
+        const QString formStyle = combo->styleSheet();
+        combo->setAttribute(Qt::WA_UnderMouse, true);
+        for (int i = 0; i < 19; ++i)
+            pass(&window);
+        QCOMPARE(combo->styleSheet(), formStyle);
+        pass(&window);
+        QCOMPARE(combo->styleSheet(), resourceText(":/comboBox_REV.qss"));
+        for (int i = 0; i < kHoverCounterCount; ++i)
+            QCOMPARE(HoverCount[i], i == counter ? 20 : 0);
+        combo->setAttribute(Qt::WA_UnderMouse, false);
+        pass(&window);
+        QCOMPARE(combo->styleSheet(), resourceText(":/comboBox.qss"));
+        for (int count : HoverCount)
+            QCOMPARE(count, 0);
     }
 
     void spinBoxesTakeNoPartInHover()
