@@ -2,6 +2,6 @@
 #pragma once
 
 // How many refresh passes found the pointer over each parameter combo box (0..20), in the
-// order the panels show the boxes.
+// order the panels show the boxes: their order in panelrows.def.
 constexpr int kHoverCounterCount = 39;
 extern int HoverCount[kHoverCounterCount];
