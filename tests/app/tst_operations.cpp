@@ -5,6 +5,7 @@
 
 #include "factory.h"
 #include "frames.h"
+#include "testdata.h"
 
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -13,12 +14,9 @@
 
 namespace {
 
-const QByteArray kFactoryS =
-    "S0010000078787878787878787070707070707070707070707070707042421042424242421302352Y";
-const QByteArray kFactoryG =
-    "G41E2D3C4855680DCDCDCDCDC140A642A6A6674747474747474740074747474747474740135006D2Z";
-const QByteArray kFactoryH =
-    "H7474747474747474003747474015747474001020314253647407474747474747474110140000000X";
+const QByteArray kFactoryS = factoryFrame('S');
+const QByteArray kFactoryG = factoryFrame('G');
+const QByteArray kFactoryH = factoryFrame('H');
 
 QByteArray hexBytes(const char *hex)
 {
@@ -36,13 +34,6 @@ void onceReceived(PtyPair &pty, int n, const std::function<void()> &action)
         action();
     });
     poll->start(5);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
 }
 
 } // namespace
@@ -283,7 +274,7 @@ private slots:
         other.collect(1);
         QCOMPARE(f.watcher.messages(), QStringList{"Note|Please open the serial port!"});
         if (buttonName == QLatin1String("toolButton_Save"))
-            QCOMPARE(readFile(path), kFactoryS + kFactoryG + kFactoryH);
+            QCOMPARE(readBytes(path), kFactoryS + kFactoryG + kFactoryH);
         QByteArray newS = kFactoryS;
         newS.replace(9, 2, "14");
         const QByteArray before = deviceLost ? QByteArray() : kFactoryS + "DIS";

@@ -8,6 +8,7 @@
 #include "linksequence.h"
 #include "ptypair.h"
 #include "settingsreport.h"
+#include "testdata.h"
 #include "transmittermodel.h"
 #include "valuenames.h"
 
@@ -73,6 +74,20 @@ CliRun runCli(const QStringList &arguments,
     return run;
 }
 
+// A run with the case's `arguments`, and the case's `expected` text.
+struct CliCase
+{
+    CliRun run;
+    QByteArray expected;
+};
+
+CliCase runCase()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, expected);
+    return {runCli(arguments), expected.toLocal8Bit()};
+}
+
 QString describeRun(const CliRun &run)
 {
     return QStringLiteral("status %1 after %2 ms; stdout: %3; stderr: %4")
@@ -81,44 +96,23 @@ QString describeRun(const CliRun &run)
         .arg(QString::fromLocal8Bit(run.out.left(400)), QString::fromLocal8Bit(run.err));
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray factoryFrames()
-{
-    return readAll(QStringLiteral(KORVA_TEST_DATA_DIR "/factory_frames.txt")).replace("\n", "");
-}
-
-// Settings away from the factory values in each of the three frames.
+// Settings away from the factory values in each of the three frames, a mix source among them.
 ParamStore changedSettings()
 {
-    ParamStore s = factorySettings();
-    s.rev5 = 1;
-    s.sub3 = 25;
-    s.Lepa2 = 110;
-    s.FS8 = 20;
-    s.AUX6 = 4;
-    s.Volt_x10 = 42;
-    s.Atti3 = 50;
-    s.Elev05 = -40;
-    s.Ru3 = -75;
-    s.delay4 = 60;
-    s.PRM02_Master = 6;
-    s.DR_UP_CH2 = 70;
-    s.DR_EXPDOWN_CH4 = -30;
-    s.PRM03_Data2 = 45;
-    s.THCURE_Data05 = 80;
-    return settingsFromText(buildParameterFile(s), factorySettings());
+    using P = ParamStore;
+    return changedFactorySettings({{&P::AUX6, 4}, {&P::Atti3, 50}, {&P::PRM02_Master, 6}});
 }
+
+// A pseudo-terminal the test holds and whose far end says nothing, so that the line carries
+// exactly what korva-cli sends; and the changed settings in a file for korva-cli to write.
+struct SilentLine
+{
+    PtyPair pty;
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("changed.txt"));
+    const QByteArray text = buildParameterFile(changedSettings());
+    bool ready() { return pty.isValid() && writeBytes(file, text); }
+};
 
 QStringList faultyLine()
 {
@@ -131,10 +125,7 @@ struct Bench
 {
     bool start(const QStringList &options, const ParamStore &settings)
     {
-        const QString state = dir.filePath(QStringLiteral("transmitter.state"));
-        return writeFile(state, buildParameterFile(settings)) &&
-               sim.start(options +
-                         QStringList{QStringLiteral("--log"), QStringLiteral("--state"), state});
+        return sim.startHolding(settings, options + QStringList{QStringLiteral("--log")});
     }
     QString port() const { return sim.slavePath(); }
     QString path(const char *name) const { return dir.filePath(QLatin1String(name)); }
@@ -247,11 +238,9 @@ void tst_Cli::helpAndVersion_data()
 
 void tst_Cli::helpAndVersion()
 {
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, expected);
-    const CliRun run = runCli(arguments);
+    const auto [run, expected] = runCase();
     QVERIFY2(run.finished && run.status == 0, qPrintable(describeRun(run)));
-    QVERIFY2(run.out.contains(expected.toLocal8Bit()), run.out.constData());
+    QVERIFY2(run.out.contains(expected), run.out.constData());
     QVERIFY(run.err.isEmpty());
 }
 
@@ -284,13 +273,11 @@ void tst_Cli::badUsageIsRefused_data()
 
 void tst_Cli::badUsageIsRefused()
 {
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, expected);
-    const CliRun run = runCli(arguments);
+    const auto [run, expected] = runCase();
     QVERIFY2(run.finished && run.status == 2, qPrintable(describeRun(run)));
     QCOMPARE(run.errLines().size(), 1);
     QVERIFY2(run.errLines().first().startsWith(QLatin1String("korva-cli: ")), run.err.constData());
-    QVERIFY2(run.err.contains(expected.toLocal8Bit()), run.err.constData());
+    QVERIFY2(run.err.contains(expected), run.err.constData());
     QVERIFY(run.out.isEmpty());
 }
 
@@ -337,7 +324,7 @@ void tst_Cli::readWriteReadGivesBackTheChangedFile()
     CliRun run = runCli({QStringLiteral("read"), bench.port(), original});
     QVERIFY2(run.status == 0 && run.err.isEmpty(), qPrintable(describeRun(run)));
     qInfo("read took %lld ms", run.ms);
-    QCOMPARE(readAll(original), factoryFrames());
+    QCOMPARE(readBytes(original), factoryFrames());
     // A read asks and says goodbye; it never sends settings.
     QTRY_VERIFY(bench.log().contains(QLatin1String("rx DIS")));
     QVERIFY(bench.log().contains(QLatin1String("rx RR")));
@@ -348,7 +335,7 @@ void tst_Cli::readWriteReadGivesBackTheChangedFile()
     QVERIFY(run.out.contains("Reverse") && run.out.contains("REV"));
 
     const ParamStore target = changedSettings();
-    QVERIFY(writeFile(changed, buildParameterFile(target)));
+    QVERIFY(writeBytes(changed, buildParameterFile(target)));
     run = runCli({QStringLiteral("diff"), original, changed});
     QVERIFY2(run.status == 1, qPrintable(describeRun(run)));
     const QMap<QString, QStringList> rows = tableRows(run.out);
@@ -364,7 +351,7 @@ void tst_Cli::readWriteReadGivesBackTheChangedFile()
 
     run = runCli({QStringLiteral("read"), bench.port(), again});
     QVERIFY2(run.status == 0, qPrintable(describeRun(run)));
-    QCOMPARE(readAll(again), readAll(changed));
+    QCOMPARE(readBytes(again), readBytes(changed));
     run = runCli({QStringLiteral("diff"), changed, again});
     QVERIFY2(run.status == 0 && run.out.isEmpty(), qPrintable(describeRun(run)));
 }
@@ -384,7 +371,7 @@ void tst_Cli::resetRestoresTheFactorySettings()
     const QString after = bench.path("after.txt");
     run = runCli({QStringLiteral("read"), bench.port(), after});
     QVERIFY2(run.status == 0, qPrintable(describeRun(run)));
-    QCOMPARE(readAll(after), factoryFrames());
+    QCOMPARE(readBytes(after), factoryFrames());
 }
 
 // The transmitter never takes the G frame: the check must find every G-frame setting that
@@ -396,7 +383,7 @@ void tst_Cli::writeThatLosesAFrameFailsVerification()
     const QString file = bench.path("changed.txt");
     const ParamStore target = changedSettings();
     const ParamStore held = factorySettings();
-    QVERIFY(writeFile(file, buildParameterFile(target)));
+    QVERIFY(writeBytes(file, buildParameterFile(target)));
 
     const CliRun run = runCli({QStringLiteral("write"), bench.port(), file});
     QVERIFY2(run.status == 4, qPrintable(describeRun(run)));
@@ -426,7 +413,7 @@ void tst_Cli::showJsonListsEveryFieldWithTheFilesValue()
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("settings.txt"));
     const ParamStore held = changedSettings();
-    QVERIFY(writeFile(file, buildParameterFile(held)));
+    QVERIFY(writeBytes(file, buildParameterFile(held)));
     const CliRun run = runCli({QStringLiteral("show"), QStringLiteral("--json"), file});
     QVERIFY2(run.status == 0, qPrintable(describeRun(run)));
     QJsonParseError error;
@@ -514,21 +501,17 @@ void tst_Cli::monitorStopsCleanlyOnCtrlC()
     QTRY_VERIFY(bench.log().contains(QLatin1String("rx DIS")));
 }
 
-// The test plays a transmitter that says nothing: the line carries exactly what the program
-// sends, when it sends it.
+// The line carries what the program sends, when it sends it.
 void tst_Cli::writeIsPacedLikeTheWindow()
 {
-    PtyPair pty;
-    QVERIFY(pty.isValid());
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("changed.txt"));
-    const QByteArray text = buildParameterFile(changedSettings());
-    QVERIFY(writeFile(file, text));
-    const CliRun run =
-        runCli({QStringLiteral("write"), QStringLiteral("--no-verify"), pty.slavePath(), file});
+    SilentLine line;
+    QVERIFY(line.ready());
+    PtyPair &pty = line.pty;
+    const CliRun run = runCli(
+        {QStringLiteral("write"), QStringLiteral("--no-verify"), pty.slavePath(), line.file});
     QVERIFY2(run.status == 0, qPrintable(describeRun(run)));
     pty.collect(50);
-    QCOMPARE(pty.received(), "OK" + text + "WWW" + "DIS");
+    QCOMPARE(pty.received(), "OK" + line.text + "WWW" + "DIS");
 
     const int s = 2;
     const int g = s + kFrameLength;
@@ -545,26 +528,24 @@ void tst_Cli::writeIsPacedLikeTheWindow()
 
 void tst_Cli::interruptedWriteNeverCommits()
 {
-    PtyPair pty;
-    QVERIFY(pty.isValid());
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("changed.txt"));
-    const QByteArray text = buildParameterFile(changedSettings());
-    QVERIFY(writeFile(file, text));
+    SilentLine line;
+    QVERIFY(line.ready());
+    PtyPair &pty = line.pty;
     bool signalled = false;
-    const CliRun run = runCli({QStringLiteral("write"), pty.slavePath(), file}, [&](QProcess &p) {
-        if (!signalled && pty.received().size() >= 2 + kFrameLength) {
-            ::kill(pid_t(p.processId()), SIGINT);
-            signalled = true;
-        }
-    });
+    const CliRun run =
+        runCli({QStringLiteral("write"), pty.slavePath(), line.file}, [&](QProcess &p) {
+            if (!signalled && pty.received().size() >= 2 + kFrameLength) {
+                ::kill(pid_t(p.processId()), SIGINT);
+                signalled = true;
+            }
+        });
     QVERIFY(signalled);
     QVERIFY2(run.status == 3, qPrintable(describeRun(run)));
     QVERIFY2(run.ms < 2000, qPrintable(describeRun(run)));
     QCOMPARE(run.errLines().size(), 1);
     QVERIFY2(run.err.contains("interrupted after the S frame"), run.err.constData());
     pty.collect(50);
-    QCOMPARE(pty.received(), "OK" + text.left(kFrameLength) + "DIS");
+    QCOMPARE(pty.received(), "OK" + line.text.left(kFrameLength) + "DIS");
 }
 
 void tst_Cli::readAsksAgainAndNamesWhatIsMissing_data()
@@ -617,7 +598,7 @@ void tst_Cli::readAsksAgainAndNamesWhatIsMissing()
     // Every chunk that arrives is answered, as the window answers it; silence is not.
     QCOMPARE(pty.received().contains(kAckToken), answers.join(QString()) != QLatin1String("none"));
     if (status == 0) {
-        QCOMPARE(readAll(file), buildParameterFile(held));
+        QCOMPARE(readBytes(file), buildParameterFile(held));
         return;
     }
     QCOMPARE(run.errLines().size(), 1);
@@ -681,14 +662,14 @@ void tst_Cli::badInputChangesNothing()
     PtyPair pty;
     QVERIFY(pty.isValid());
     QTemporaryDir dir;
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("good.txt")), factoryFrames()));
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("short.txt")), factoryFrames().left(100)));
+    QVERIFY(writeBytes(dir.filePath(QStringLiteral("good.txt")), factoryFrames()));
+    QVERIFY(writeBytes(dir.filePath(QStringLiteral("short.txt")), factoryFrames().left(100)));
     std::mt19937 rng(243);
     QByteArray random;
     while (random.size() < kParameterFileLength)
         random.append(char(rng() & 0xFF));
     QVERIFY(random.at(0) != 'S');
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("random.txt")), random));
+    QVERIFY(writeBytes(dir.filePath(QStringLiteral("random.txt")), random));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("dir")));
     QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600),
              0);

@@ -7,6 +7,7 @@
 #include "frames.h"
 #include "linksequence.h"
 #include "rangecheck.h"
+#include "testdata.h"
 #include "valuenames.h"
 
 #include <QJsonDocument>
@@ -20,12 +21,8 @@ namespace {
 // In-range settings drawn at random, put through a file and back as LOAD would.
 ParamStore randomSettings(quint32 seed)
 {
-    std::mt19937 rng(seed);
-    ParamStore s;
-    for (const RangeRule *rule = rangeRulesBegin(); rule != rangeRulesEnd(); ++rule)
-        s.*rule->member = rule->low + int(rng() % quint32(rule->high - rule->low + 1));
     ParamStore loaded;
-    parseParameterText(QString::fromLatin1(buildParameterFile(s)), loaded);
+    parseParameterText(QString::fromLatin1(buildParameterFile(randomInRange(seed))), loaded);
     selectDualRateEntry(loaded);
     replaceOutOfRangeValues(loaded);
     return loaded;

@@ -5,6 +5,7 @@
 
 #include "factory.h"
 #include "frames.h"
+#include "testdata.h"
 
 #include <QDir>
 #include <QDoubleSpinBox>
@@ -16,23 +17,11 @@
 
 namespace {
 
-const QByteArray kFactoryFile =
-    "S0010000078787878787878787070707070707070707070707070707042421042424242421302352Y"
-    "G41E2D3C4855680DCDCDCDCDC140A642A6A6674747474747474740074747474747474740135006D2Z"
-    "H7474747474747474003747474015747474001020314253647407474747474747474110140000000X";
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
+const QByteArray kFactoryFile = factoryFrames();
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    QVERIFY(writeBytes(path, bytes));
 }
 
 QStringList debugLines;
@@ -79,7 +68,7 @@ private slots:
         run(f, "toolButton_Save");
         qInstallMessageHandler(previous);
         QVERIFY(t.elapsed() >= 2550);
-        QCOMPARE(readFile(path), kFactoryFile);
+        QCOMPARE(readBytes(path), kFactoryFile);
         QCOMPARE(f.watcher.dialogCaptions(), QStringList{QStringLiteral("SAVE")});
         QCOMPARE(f.watcher.dialogFilters().value(0),
                  QStringLiteral("file (*.txt *.dat);;allfile (*.*) @file (*.txt *.dat)"));
@@ -110,23 +99,23 @@ private slots:
         run(f, "toolButton_Save");
         f.pty.collect(300);
         QCOMPARE(f.pty.received(), QByteArray("OK"));
-        QCOMPARE(readFile(path), kFactoryFile);
+        QCOMPARE(readBytes(path), kFactoryFile);
     }
 
     void loadTakesBackEveryFieldTheFramesCarry()
     {
         WindowFixture f;
-        ParamStore saved;
-        saved.sub3 = -77;
-        saved.Elev05 = 33;
-        saved.PRM02_Data1 = -12;
-        saved.DR_UP_CH2 = 44;
-        saved.DR_EXPDOWN_CH2 = -9;
-        saved.DR_CH = 1;
-        saved.DR_POSI = 1;
-        saved.Volt_x10 = 42;
-        saved.THCURE_Data05 = 99;
-        saved.Spare1_x10 = 5;
+        using P = ParamStore;
+        const ParamStore saved = withValues(ParamStore(), {{&P::sub3, -77},
+                                                           {&P::Elev05, 33},
+                                                           {&P::PRM02_Data1, -12},
+                                                           {&P::DR_UP_CH2, 44},
+                                                           {&P::DR_EXPDOWN_CH2, -9},
+                                                           {&P::DR_CH, 1},
+                                                           {&P::DR_POSI, 1},
+                                                           {&P::Volt_x10, 42},
+                                                           {&P::THCURE_Data05, 99},
+                                                           {&P::Spare1_x10, 5}});
         const QByteArray text = buildParameterFile(saved);
         const QString path = m_dir.filePath(QStringLiteral("custom.dat"));
         writeFile(path, text);
@@ -228,7 +217,7 @@ private slots:
 
         f.watcher.queueFile(path);
         run(f, "toolButton_Save");
-        QCOMPARE(readFile(path).mid(77, 2), QByteArray("35"));
+        QCOMPARE(readBytes(path).mid(77, 2), QByteArray("35"));
     }
 
     void cancelledLoadStillChecksTheStore()
@@ -290,7 +279,7 @@ private slots:
 
         QCOMPARE(f.watcher.messages(),
                  QStringList{QStringLiteral("ERROR|Cannot read the specified file!")});
-        QCOMPARE(readFile(path), old);
+        QCOMPARE(readBytes(path), old);
         QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("precious.txt*")}, QDir::Files),
                  QStringList{QStringLiteral("precious.txt")});
     }
@@ -338,11 +327,9 @@ private:
     // A parameter file with a few values that differ from the start values in each frame.
     static QByteArray customFile()
     {
-        ParamStore s;
-        s.sub1 = -55;
-        s.Atti3 = 77;
-        s.THCURE_Data02 = 66;
-        return buildParameterFile(s);
+        using P = ParamStore;
+        return buildParameterFile(
+            withValues(ParamStore(), {{&P::sub1, -55}, {&P::Atti3, 77}, {&P::THCURE_Data02, 66}}));
     }
 
     QTemporaryDir m_dir;

@@ -3,12 +3,9 @@
 #include "factory.h"
 #include "frames.h"
 #include "linksequence.h"
-#include "rangecheck.h"
+#include "testdata.h"
 
-#include <QFile>
 #include <QTest>
-
-#include <random>
 
 Q_DECLARE_METATYPE(ParamStore)
 
@@ -55,23 +52,6 @@ Walked walk(const LinkSequence &sequence, ParamStore &settings)
     return w;
 }
 
-ParamStore randomSettings(quint32 seed)
-{
-    std::mt19937 rng(seed);
-    ParamStore s;
-    for (const RangeRule *rule = rangeRulesBegin(); rule != rangeRulesEnd(); ++rule)
-        s.*rule->member = rule->low + int(rng() % quint32(rule->high - rule->low + 1));
-    return s;
-}
-
-QByteArray factoryFrames()
-{
-    QFile file(QStringLiteral(KORVA_TEST_DATA_DIR "/factory_frames.txt"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll().replace("\n", "");
-}
-
 } // namespace
 
 class tst_LinkSequence : public QObject
@@ -91,7 +71,7 @@ void tst_LinkSequence::writeSendsTheParameterFileThenCommits_data()
     QTest::addColumn<ParamStore>("settings");
     QTest::newRow("start values") << ParamStore();
     for (quint32 seed : {1u, 2u, 3u})
-        QTest::addRow("random %u", seed) << randomSettings(seed);
+        QTest::addRow("random %u", seed) << randomInRange(seed);
 }
 
 void tst_LinkSequence::writeSendsTheParameterFileThenCommits()
@@ -123,7 +103,7 @@ void tst_LinkSequence::resetSendsTheFactoryFramesWhateverTheSettings()
 
 void tst_LinkSequence::readAsksOnceAfterTheGuard()
 {
-    ParamStore settings = randomSettings(9);
+    ParamStore settings = randomInRange(9);
     const ParamStore before = settings;
     const Walked w = walk(kReadSequence, settings);
     QCOMPARE(w.bytes, QByteArray("RR"));

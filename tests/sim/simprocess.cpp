@@ -2,6 +2,8 @@
 #include "simprocess.h"
 
 #include "decoder.h"
+#include "frames.h"
+#include "testdata.h"
 
 #include <QTest>
 
@@ -37,6 +39,12 @@ bool SimProcess::start(const QStringList &arguments, int timeoutMs)
         return false;
     m_slavePath = QString::fromLocal8Bit(m_process.readLine().trimmed());
     return !m_slavePath.isEmpty();
+}
+
+bool SimProcess::startHolding(const ParamStore &settings, const QStringList &arguments)
+{
+    return writeBytes(statePath(), buildParameterFile(settings)) &&
+           start(arguments + QStringList{QStringLiteral("--state"), statePath()});
 }
 
 bool SimProcess::terminate(int signal, int timeoutMs)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "paramstore.h"
 #include "rawlink.h"
 
 #include <QByteArray>
@@ -8,6 +9,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QVector>
 
 // A korva-sim process started for one test, with its pseudo-terminal path.
@@ -18,6 +20,10 @@ public:
 
     // Starts the program and reads the slave path from its first line of output.
     bool start(const QStringList &arguments = {}, int timeoutMs = 5000);
+    // Starts it with a state file that holds `settings`, in a folder that lasts as long as
+    // this object.
+    bool startHolding(const ParamStore &settings, const QStringList &arguments = {});
+    QString statePath() const { return m_stateDir.filePath(QStringLiteral("transmitter.txt")); }
     QString slavePath() const { return m_slavePath; }
     QProcess &process() { return m_process; }
 
@@ -25,6 +31,7 @@ public:
     bool terminate(int signal, int timeoutMs = 5000);
 
 private:
+    QTemporaryDir m_stateDir;
     QProcess m_process;
     QString m_slavePath;
 };

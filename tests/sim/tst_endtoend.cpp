@@ -6,12 +6,12 @@
 #include "modalwatcher.h"
 #include "paramstore.h"
 #include "resources.h"
+#include "testdata.h"
 #include "transmittermodel.h"
 
 #include <QAbstractButton>
 #include <QFile>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <QTimer>
@@ -26,36 +26,23 @@ constexpr int kReadTimeoutMs = 5000;
 // WRITE: 200 ms, then three frames 800 ms apart, then "WWW".
 constexpr int kWriteTimeoutMs = 6000;
 
-// Settings away from the factory values in every frame, each one a value its widget can
-// show: the window's refresh would otherwise bound it and write the bound back.
+// Settings away from the factory values in every frame, the selections and mix switches
+// among them; like the common changes, each one a value its widget can show.
 ParamStore transmitterSettings()
 {
-    ParamStore s = factorySettings();
-    s.rev5 = 1;
-    s.sub3 = 25;
-    s.Lepa2 = 110;
-    s.Repa7 = 80;
-    s.FS8 = 20;
-    s.delay4 = 60;
-    s.AUX6 = 4;
-    s.Volt_x10 = 42;
-    s.Mode = 3;
-    s.AttiM = 2;
-    s.Atti3 = 50;
-    s.EleMix = 1;
-    s.Elev05 = -40;
-    s.Ru3 = -75;
-    s.DR_UP_CH2 = 70;
-    s.DR_DOWN_CH3 = 85;
-    s.DR_EXPUP_CH1 = 15;
-    s.DR_EXPDOWN_CH4 = -30;
-    s.PRM01_Master = 2;
-    s.PRM02_Data3 = -20;
-    s.PRM03_Data2 = 45;
-    s.PRM04_Slave = 6;
-    s.THCURE_MIX = 1;
-    s.THCURE_Data05 = 80;
-    return settingsFromText(buildParameterFile(s), factorySettings());
+    using P = ParamStore;
+    return changedFactorySettings({{&P::Repa7, 80},
+                                   {&P::AUX6, 4},
+                                   {&P::Mode, 3},
+                                   {&P::AttiM, 2},
+                                   {&P::Atti3, 50},
+                                   {&P::EleMix, 1},
+                                   {&P::DR_DOWN_CH3, 85},
+                                   {&P::DR_EXPUP_CH1, 15},
+                                   {&P::PRM01_Master, 2},
+                                   {&P::PRM02_Data3, -20},
+                                   {&P::PRM04_Slave, 6},
+                                   {&P::THCURE_MIX, 1}});
 }
 
 } // namespace
@@ -79,13 +66,7 @@ struct Bench
 {
     bool start(const QStringList &faults, const ParamStore &settings)
     {
-        const QString state = dir.filePath(QStringLiteral("transmitter.txt"));
-        QFile file(state);
-        if (!file.open(QIODevice::WriteOnly) ||
-            file.write(buildParameterFile(settings)) != kParameterFileLength)
-            return false;
-        file.close();
-        if (!sim.start(faults + QStringList{QStringLiteral("--state"), state}))
+        if (!sim.startHolding(settings, faults))
             return false;
         ParamData = ParamStore{};
         window = std::make_unique<MainWindow>();
@@ -106,7 +87,6 @@ struct Bench
         QTest::qWait(settleMs);
     }
 
-    QTemporaryDir dir;
     SimProcess sim;
     ModalWatcher watcher;
     std::unique_ptr<MainWindow> window;
@@ -197,16 +177,10 @@ void tst_EndToEnd::readWriteReadThroughTheSimulator()
 {
     QFETCH(QStringList, faults);
 
-    QTemporaryDir dir;
-    const QString state = dir.filePath(QStringLiteral("transmitter.txt"));
     const ParamStore expected = transmitterSettings();
-    {
-        QFile file(state);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(buildParameterFile(expected)), qint64(kParameterFileLength));
-    }
     SimProcess sim;
-    QVERIFY(sim.start(faults + QStringList{QStringLiteral("--state"), state}));
+    QVERIFY(sim.startHolding(expected, faults));
+    const QString state = sim.statePath();
 
     ParamData = ParamStore{};
     ModalWatcher watcher;

@@ -6,6 +6,7 @@
 #include "frames.h"
 #include "linkshaper.h"
 #include "rangecheck.h"
+#include "testdata.h"
 #include "transmittermodel.h"
 
 #include <QCryptographicHash>
@@ -33,11 +34,7 @@ using Chunks = QVector<QByteArray>;
 // In-range settings drawn at random, as the S, G and H frames can carry them.
 ParamStore randomSettings(quint32 seed)
 {
-    std::mt19937 rng(seed);
-    ParamStore s = factorySettings();
-    for (const RangeRule *rule = rangeRulesBegin(); rule != rangeRulesEnd(); ++rule)
-        s.*rule->member = rule->low + int(rng() % quint32(rule->high - rule->low + 1));
-    return settingsFromText(buildParameterFile(s), factorySettings());
+    return heldByTransmitter(randomInRange(seed, factorySettings()));
 }
 
 // The S, G and H frames that carry the settings, as the configuration program sends them.
@@ -53,27 +50,12 @@ QByteArray writeSequence(const ParamStore &settings)
     return buildParameterFile(settings) + "WWW";
 }
 
-// Settings that differ from the factory values in every frame.
+// Settings that differ from the factory values in every frame, the spares among them.
 ParamStore changedSettings()
 {
-    ParamStore s = factorySettings();
-    s.rev5 = 1;
-    s.sub3 = 25;
-    s.Lepa2 = 110;
-    s.FS8 = 20;
-    s.AUX6 = 5;
-    s.Volt_x10 = 42;
-    s.Mode = 3;
-    s.Elev05 = -40;
-    s.Ru3 = -75;
-    s.delay4 = 60;
-    s.DR_UP_CH2 = 70;
-    s.DR_EXPDOWN_CH4 = -30;
-    s.PRM03_Data2 = 45;
-    s.THCURE_Data05 = 80;
-    s.Spare1_x10 = 123;
-    s.DR_SW2 = 2;
-    return settingsFromText(buildParameterFile(s), factorySettings());
+    using P = ParamStore;
+    return changedFactorySettings(
+        {{&P::AUX6, 5}, {&P::Mode, 3}, {&P::Spare1_x10, 123}, {&P::DR_SW2, 2}});
 }
 
 struct Decoded
@@ -139,6 +121,76 @@ QVector<QByteArray> transmitterFrames(quint32 settingsSeed)
             settingsSeed == 0 ? factorySettings() : randomSettings(settingsSeed + quint32(round)));
     }
     return frames;
+}
+
+// Cases of line faults, each with three seeds: the columns split, merge, noise and seed, and
+// a row "<faults>, seed <n>" for each seed and entry. An entry switches on the faults it
+// names; "all" switches on split, merge and noise.
+void addFaultRows(const QVector<const char *> &entries)
+{
+    QTest::addColumn<bool>("split");
+    QTest::addColumn<bool>("merge");
+    QTest::addColumn<bool>("noise");
+    QTest::addColumn<quint32>("seed");
+    for (quint32 seed : {1u, 17u, 4242u}) {
+        for (const char *entry : entries) {
+            const QByteArray e(entry);
+            const bool all = e == "all";
+            QTest::addRow("%s, seed %u", entry, seed)
+                << (all || e.contains("split")) << (all || e.contains("merge"))
+                << (all || e.contains("noise")) << seed;
+        }
+    }
+}
+
+struct FaultCase
+{
+    bool split;
+    bool merge;
+    bool noise;
+    quint32 seed;
+};
+
+FaultCase fetchFaultCase()
+{
+    QFETCH(bool, split);
+    QFETCH(bool, merge);
+    QFETCH(bool, noise);
+    QFETCH(quint32, seed);
+    return {split, merge, noise, seed};
+}
+
+// Collects the answer to the read just sent: the whole set of settings frames, carrying
+// `expected`.
+void expectSettingsAnswer(SimLink &link, const ParamStore &expected)
+{
+    link.collect(kAnswerMs);
+    const Decoded decoded = assemble(link.chunks());
+    QCOMPARE(decoded.settingsFrames(), 19);
+    const QStringList differences = reportedDifferences(expected, decoded.store);
+    QVERIFY2(differences.isEmpty(), qPrintable(describe(differences)));
+}
+
+// Says OK, and waits up to a second for the first `count` bytes of the live stream.
+bool greet(SimLink &link, int count)
+{
+    link.send("OK");
+    return link.waitForBytes(count, 1000);
+}
+
+// The first `count` bytes a simulator started with `arguments` sends once greeted; fewer
+// when it does not start or stays silent.
+QByteArray greetedStream(const QStringList &arguments, int count)
+{
+    SimProcess sim;
+    if (!sim.start(arguments))
+        return QByteArray();
+    SimLink link;
+    if (!link.open(sim.slavePath()))
+        return QByteArray();
+    link.send("OK");
+    link.waitForBytes(count, 5000);
+    return link.received().left(count);
 }
 
 using Unit = QVector<LinkShaper::Write>;
@@ -489,37 +541,18 @@ void tst_Simulator::liveValuesStayPlausibleAndMoveSmoothly()
 
 void tst_Simulator::shapedOutputDecodesToTheSameFrames_data()
 {
-    QTest::addColumn<bool>("split");
-    QTest::addColumn<bool>("merge");
-    QTest::addColumn<bool>("noise");
-    QTest::addColumn<quint32>("seed");
-
-    for (quint32 seed : {1u, 17u, 4242u}) {
-        QTest::addRow("split, seed %u", seed) << true << false << false << seed;
-        QTest::addRow("merge, seed %u", seed) << false << true << false << seed;
-        QTest::addRow("noise, seed %u", seed) << false << false << true << seed;
-        QTest::addRow("all, seed %u", seed) << true << true << true << seed;
-    }
+    addFaultRows({"split", "merge", "noise", "all"});
 }
 
 // Whatever the faults, and however the reader's driver then joins the pieces, the reader
 // gets exactly the frames that went in, in order.
 void tst_Simulator::shapedOutputDecodesToTheSameFrames()
 {
-    QFETCH(bool, split);
-    QFETCH(bool, merge);
-    QFETCH(bool, noise);
-    QFETCH(quint32, seed);
+    const auto [split, merge, noise, seed] = fetchFaultCase();
 
     LinkShaper shaper({split, merge, noise}, seed);
-    QVector<QByteArray> frames;
+    const QVector<QByteArray> frames = transmitterFrames(seed);
     QVector<LinkShaper::Write> writes;
-    for (int round = 0; round < 20; ++round) {
-        for (int tick = 0; tick < 12; ++tick)
-            frames.append(channelFrame(round * 12 + tick));
-        frames.append(linkStatusFrame(round));
-        frames += encodeSettingsAnswer(randomSettings(seed + quint32(round)));
-    }
     for (const QByteArray &frame : frames)
         writes += shaper.push(frame);
     writes += shaper.flush();
@@ -569,26 +602,12 @@ void tst_Simulator::shapedOutputDecodesToTheSameFrames()
 
 void tst_Simulator::cutFramesLoseOneRunAfterTheirFirstByte_data()
 {
-    QTest::addColumn<bool>("split");
-    QTest::addColumn<bool>("merge");
-    QTest::addColumn<bool>("noise");
-    QTest::addColumn<quint32>("seed");
-
-    for (quint32 seed : {1u, 17u, 4242u}) {
-        QTest::addRow("cut, seed %u", seed) << false << false << false << seed;
-        QTest::addRow("cut and split, seed %u", seed) << true << false << false << seed;
-        QTest::addRow("cut, split and noise, seed %u", seed) << true << false << true << seed;
-        QTest::addRow("cut and merge, seed %u", seed) << false << true << false << seed;
-        QTest::addRow("all, seed %u", seed) << true << true << true << seed;
-    }
+    addFaultRows({"cut", "cut and split", "cut, split and noise", "cut and merge", "all"});
 }
 
 void tst_Simulator::cutFramesLoseOneRunAfterTheirFirstByte()
 {
-    QFETCH(bool, split);
-    QFETCH(bool, merge);
-    QFETCH(bool, noise);
-    QFETCH(quint32, seed);
+    const auto [split, merge, noise, seed] = fetchFaultCase();
 
     const QVector<QByteArray> frames = transmitterFrames(seed);
     const QVector<Unit> intact = shapeUnits({split, merge, noise, false}, seed, frames);
@@ -685,8 +704,7 @@ void tst_Simulator::okStartsTheLiveStream()
     QVERIFY(sim.start());
     SimLink link;
     QVERIFY(link.open(sim.slavePath()));
-    link.send("OK");
-    QVERIFY(link.waitForBytes(1, 1000));
+    QVERIFY(greet(link, 1));
     link.clearReceived();
     link.collect(kWatchMs);
 
@@ -732,8 +750,7 @@ void tst_Simulator::disStopsTheLiveStream()
     QVERIFY(sim.start());
     SimLink link;
     QVERIFY(link.open(sim.slavePath()));
-    link.send("OK");
-    QVERIFY(link.waitForBytes(100, 1000));
+    QVERIFY(greet(link, 100));
     link.send("DIS");
     link.collect(kSettleMs);
     link.clearReceived();
@@ -741,8 +758,7 @@ void tst_Simulator::disStopsTheLiveStream()
     QCOMPARE(link.received().size(), 0);
 
     // And it starts again on the next greeting.
-    link.send("OK");
-    QVERIFY(link.waitForBytes(kLiveFrameLength, 1000));
+    QVERIFY(greet(link, kLiveFrameLength));
 }
 
 void tst_Simulator::readIsAnsweredWithNineteenSettingsFrames_data()
@@ -756,22 +772,13 @@ void tst_Simulator::readIsAnsweredWithNineteenSettingsFrames()
 {
     QFETCH(bool, streaming);
 
-    QTemporaryDir dir;
-    const QString state = dir.filePath(QStringLiteral("state.txt"));
     const ParamStore expected = changedSettings();
-    {
-        QFile file(state);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(buildParameterFile(expected));
-    }
-
     SimProcess sim;
-    QVERIFY(sim.start({QStringLiteral("--state"), state}));
+    QVERIFY(sim.startHolding(expected));
     SimLink link;
     QVERIFY(link.open(sim.slavePath()));
     if (streaming) {
-        link.send("OK");
-        QVERIFY(link.waitForBytes(1, 1000));
+        QVERIFY(greet(link, 1));
     }
     link.send("RR");
     link.collect(kAnswerMs);
@@ -834,12 +841,7 @@ void tst_Simulator::writtenSettingsComeBackOnRead()
             link.sendPieces(pieces, 2);
         }
     }
-    link.collect(kAnswerMs);
-
-    const Decoded decoded = assemble(link.chunks());
-    QCOMPARE(decoded.settingsFrames(), 19);
-    const QStringList differences = reportedDifferences(written, decoded.store);
-    QVERIFY2(differences.isEmpty(), qPrintable(describe(differences)));
+    expectSettingsAnswer(link, written);
 }
 
 void tst_Simulator::framesWithoutAckAreNotTakenOver()
@@ -850,12 +852,7 @@ void tst_Simulator::framesWithoutAckAreNotTakenOver()
     QVERIFY(link.open(sim.slavePath()));
     const QByteArray sequence = writeSequence(changedSettings());
     link.send(sequence.left(sequence.size() - 3) + "RR");
-    link.collect(kAnswerMs);
-
-    const Decoded decoded = assemble(link.chunks());
-    QCOMPARE(decoded.settingsFrames(), 19);
-    const QStringList differences = reportedDifferences(factorySettings(), decoded.store);
-    QVERIFY2(differences.isEmpty(), qPrintable(describe(differences)));
+    expectSettingsAnswer(link, factorySettings());
 }
 
 void tst_Simulator::stateFileSurvivesARestart()
@@ -886,11 +883,7 @@ void tst_Simulator::stateFileSurvivesARestart()
     SimLink link;
     QVERIFY(link.open(again.slavePath()));
     link.send("RR");
-    link.collect(kAnswerMs);
-    const Decoded decoded = assemble(link.chunks());
-    QCOMPARE(decoded.settingsFrames(), 19);
-    const QStringList differences = reportedDifferences(written, decoded.store);
-    QVERIFY2(differences.isEmpty(), qPrintable(describe(differences)));
+    expectSettingsAnswer(link, written);
 }
 
 void tst_Simulator::exitsCleanly_data()
@@ -911,8 +904,7 @@ void tst_Simulator::exitsCleanly()
     QVERIFY(sim.start({QStringLiteral("--state"), state, QStringLiteral("--exit-on-stdin-close")}));
     SimLink link;
     QVERIFY(link.open(sim.slavePath()));
-    link.send("OK");
-    QVERIFY(link.waitForBytes(100, 1000));
+    QVERIFY(greet(link, 100));
 
     if (signal != 0) {
         QVERIFY(sim.terminate(signal));
@@ -996,15 +988,8 @@ void tst_Simulator::sameSeedGivesTheSameBytes()
     const QStringList faults{QStringLiteral("--split"), QStringLiteral("--merge"),
                              QStringLiteral("--noise")};
     const auto run = [&faults](const char *seed) {
-        SimProcess sim;
-        if (!sim.start(faults + QStringList{QStringLiteral("--seed"), QLatin1String(seed)}))
-            return QByteArray();
-        SimLink link;
-        if (!link.open(sim.slavePath()))
-            return QByteArray();
-        link.send("OK");
-        link.waitForBytes(kBytes, 5000);
-        return link.received().left(kBytes);
+        return greetedStream(faults + QStringList{QStringLiteral("--seed"), QLatin1String(seed)},
+                             kBytes);
     };
     const QByteArray first = run("5");
     const QByteArray second = run("5");
@@ -1019,17 +1004,7 @@ void tst_Simulator::sameSeedGivesTheSameBytes()
 void tst_Simulator::cutLineKeepsToItsSeed()
 {
     constexpr int kBytes = 2000;
-    const auto run = [](const QStringList &arguments) {
-        SimProcess sim;
-        if (!sim.start(arguments))
-            return QByteArray();
-        SimLink link;
-        if (!link.open(sim.slavePath()))
-            return QByteArray();
-        link.send("OK");
-        link.waitForBytes(kBytes, 5000);
-        return link.received().left(kBytes);
-    };
+    const auto run = [](const QStringList &arguments) { return greetedStream(arguments, kBytes); };
     const QStringList faults{QStringLiteral("--split"), QStringLiteral("--merge"),
                              QStringLiteral("--noise"), QStringLiteral("--seed"),
                              QStringLiteral("5")};
