@@ -207,6 +207,7 @@ private slots:
         f.window->addPort(port);
         f.button("openButton")->click();
         QCOMPARE(f.watcher.messages(), QStringList{"Note|Cannot open the serial port!"});
+        QCOMPARE(f.watcher.kinds(), QStringList{"information|OK|no default"});
         QCOMPARE(f.watcher.details().size(), 1);
         const QString details = f.watcher.details().first();
         QVERIFY2(details.section(QLatin1Char('\n'), 0, 0).contains(reason, Qt::CaseInsensitive),

@@ -18,6 +18,10 @@ const QByteArray kFactoryS = factoryFrame('S');
 const QByteArray kFactoryG = factoryFrame('G');
 const QByteArray kFactoryH = factoryFrame('H');
 
+// The notes are about boxes: the program's icon (none in the tests) in place of a standard
+// icon, and one OK button that is not the default.
+const QStringList kNoteBox{QStringLiteral("picture|OK|no default")};
+
 QByteArray hexBytes(const char *hex)
 {
     return QByteArray::fromHex(hex);
@@ -73,6 +77,7 @@ private slots:
         QVERIFY(t.elapsed() >= 190);
         QCOMPARE(f.watcher.messages(),
                  QStringList{QStringLiteral("Note|Please open the serial port!")});
+        QCOMPARE(f.watcher.kinds(), kNoteBox);
         QVERIFY(!enabledDuringGuard);
         QVERIFY(b->isEnabled());
         QTest::qWait(100);
@@ -273,6 +278,7 @@ private slots:
         f.pty.collect(4500);
         other.collect(1);
         QCOMPARE(f.watcher.messages(), QStringList{"Note|Please open the serial port!"});
+        QCOMPARE(f.watcher.kinds(), kNoteBox);
         if (buttonName == QLatin1String("toolButton_Save"))
             QCOMPARE(readBytes(path), kFactoryS + kFactoryG + kFactoryH);
         QByteArray newS = kFactoryS;

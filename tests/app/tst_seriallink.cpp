@@ -117,6 +117,8 @@ private slots:
         f.button("openButton")->click();
         QTRY_COMPARE(f.watcher.messages(),
                      QStringList{QStringLiteral("Note|Cannot open the serial port!")});
+        // Without a program icon to show, the box keeps its information icon.
+        QCOMPARE(f.watcher.kinds(), QStringList{QStringLiteral("information|OK|no default")});
         QCOMPARE(f.button("openButton")->text(), QStringLiteral("OPEN"));
         QVERIFY(f.w<QComboBox>("portNameBox")->isEnabled());
     }

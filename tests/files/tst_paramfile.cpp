@@ -19,6 +19,10 @@ namespace {
 
 const QByteArray kFactoryFile = factoryFrames();
 
+// A file that cannot be read or written is reported in a critical box with its one OK button,
+// which Enter presses.
+const QStringList kErrorBox{QStringLiteral("critical|OK|default OK")};
+
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QVERIFY(writeBytes(path, bytes));
@@ -254,6 +258,7 @@ private slots:
         run(f, "toolButton_Save");
         QCOMPARE(f.watcher.messages(),
                  QStringList{QStringLiteral("ERROR|Cannot read the specified file!")});
+        QCOMPARE(f.watcher.kinds(), kErrorBox);
         QTest::qWait(100);
         QVERIFY(f.pty.received().isEmpty());
     }
@@ -279,6 +284,7 @@ private slots:
 
         QCOMPARE(f.watcher.messages(),
                  QStringList{QStringLiteral("ERROR|Cannot read the specified file!")});
+        QCOMPARE(f.watcher.kinds(), kErrorBox);
         QCOMPARE(readBytes(path), old);
         QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("precious.txt*")}, QDir::Files),
                  QStringList{QStringLiteral("precious.txt")});
@@ -302,6 +308,7 @@ private slots:
         run(f, button.toLatin1().constData());
         QCOMPARE(f.watcher.messages(),
                  QStringList{QStringLiteral("ERROR|Cannot read the specified file!")});
+        QCOMPARE(f.watcher.kinds(), kErrorBox);
         QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile()); // still a FIFO
         QCOMPARE(ParamData.sub2, 33);
     }

@@ -6,6 +6,33 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+QString iconName(const QMessageBox &box)
+{
+    switch (box.icon()) {
+    case QMessageBox::Critical:
+        return QStringLiteral("critical");
+    case QMessageBox::Warning:
+        return QStringLiteral("warning");
+    case QMessageBox::Information:
+        return QStringLiteral("information");
+    case QMessageBox::Question:
+        return QStringLiteral("question");
+    case QMessageBox::NoIcon:
+        break;
+    }
+    return QStringLiteral("picture");
+}
+
+QString buttonText(const QAbstractButton *button)
+{
+    return QString(button->text()).remove(QLatin1Char('&'));
+}
+
+} // namespace
 
 ModalWatcher::ModalWatcher(QObject *parent)
     : QObject(parent)
@@ -31,12 +58,16 @@ void ModalWatcher::poll()
             for (QAbstractButton *button : buttons) {
                 if (box->buttonRole(button) == QMessageBox::ActionRole)
                     continue; // "Show Details...", not an answer
-                const QString text = QString(button->text()).remove(QLatin1Char('&'));
+                const QString text = buttonText(button);
                 texts.append(text);
                 if (!wanted.isEmpty() && text == wanted)
                     answer = button;
             }
             m_offers.append(texts.join(QLatin1Char('|')));
+            const QPushButton *preset = box->defaultButton();
+            m_kinds.append(iconName(*box) + QLatin1Char('|') + texts.join(QLatin1Char('+')) +
+                           (preset ? QLatin1String("|default ") + buttonText(preset)
+                                   : QStringLiteral("|no default")));
             if (answer)
                 answer->click();
             else

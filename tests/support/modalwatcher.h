@@ -9,8 +9,8 @@
 #include <functional>
 
 // Answers the modal dialogs the window opens while a test drives it: message boxes are
-// recorded ("title|text") and dismissed; a file dialog gets the path from the queue (an
-// empty path cancels it).
+// recorded ("title|text", and their kind) and dismissed; a file dialog gets the path from the
+// queue (an empty path cancels it).
 class ModalWatcher : public QObject
 {
     Q_OBJECT
@@ -19,7 +19,17 @@ public:
     explicit ModalWatcher(QObject *parent = nullptr);
 
     QStringList messages() const { return m_messages; }
-    void clearMessages() { m_messages.clear(); }
+    void clearMessages()
+    {
+        m_messages.clear();
+        m_kinds.clear();
+    }
+    // The kind of each message box, "icon|answer buttons|default button": the icon is
+    // critical, warning, information, question, or picture for an image in its place (the
+    // program's icon); the buttons are "+"-separated; the default is "default <button>" or
+    // "no default". An error box of the static QMessageBox::critical reads
+    // "critical|OK|default OK".
+    QStringList kinds() const { return m_kinds; }
     // The detailed text of each message box that had one.
     QStringList details() const { return m_details; }
     // The caption of the button to click in the next message box; without one, OK.
@@ -37,6 +47,7 @@ private:
 
     QTimer m_timer;
     QStringList m_messages;
+    QStringList m_kinds;
     QStringList m_details;
     QStringList m_answers;
     QStringList m_offers;
