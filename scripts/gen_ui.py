@@ -123,11 +123,11 @@ TAB_WIDGET_STYLE = format_rules([
         "height: 50px;",
         "min-width: 140px;",
     ]),
-    ("QTabBar::tab:hover", ["background:rgb(0, 0, 0, 0);"]),
+    ("QTabBar::tab:hover", ["background:rgba(0, 0, 0, 0);"]),
     ("QTabBar::tab:selected", [
         "border-color: white;",
         "background:red;",
-        "color:rgb(0, 255, 255, 255);",
+        "color:rgba(0, 255, 255, 255);",
     ]),
 ])
 

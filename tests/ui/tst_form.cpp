@@ -779,9 +779,9 @@ void tst_Form::tabWidgetSettings()
         rule("QTabBar::tab", {"border: none;", "border-top-left-radius: 10px;",
                               "border-top-right-radius: 10px;", "color: white;",
                               "background: rgb(80,80,80);", "height: 50px;", "min-width: 140px;"}) +
-        rule("QTabBar::tab:hover", {"background:rgb(0, 0, 0, 0);"}) +
+        rule("QTabBar::tab:hover", {"background:rgba(0, 0, 0, 0);"}) +
         rule("QTabBar::tab:selected",
-             {"border-color: white;", "background:red;", "color:rgb(0, 255, 255, 255);"});
+             {"border-color: white;", "background:red;", "color:rgba(0, 255, 255, 255);"});
     QCOMPARE(parseSheet(tabs->styleSheet()), expected);
 }
 
