@@ -317,26 +317,26 @@ void tst_Cli::readWriteReadGivesBackTheChangedFile()
     QFETCH(QStringList, line);
     Bench bench;
     QVERIFY(bench.start(line, factorySettings()));
-    const QString original = bench.path("original.txt");
+    const QString before = bench.path("before.txt");
     const QString changed = bench.path("changed.txt");
     const QString again = bench.path("again.txt");
 
-    CliRun run = runCli({QStringLiteral("read"), bench.port(), original});
+    CliRun run = runCli({QStringLiteral("read"), bench.port(), before});
     QVERIFY2(run.status == 0 && run.err.isEmpty(), qPrintable(describeRun(run)));
     qInfo("read took %lld ms", run.ms);
-    QCOMPARE(readBytes(original), factoryFrames());
+    QCOMPARE(readBytes(before), factoryFrames());
     // A read asks and says goodbye; it never sends settings.
     QTRY_VERIFY(bench.log().contains(QLatin1String("rx DIS")));
     QVERIFY(bench.log().contains(QLatin1String("rx RR")));
     QVERIFY2(!bench.log().contains(QLatin1String("frame")), qPrintable(bench.log()));
 
-    run = runCli({QStringLiteral("show"), original});
+    run = runCli({QStringLiteral("show"), before});
     QVERIFY2(run.status == 0, qPrintable(describeRun(run)));
     QVERIFY(run.out.contains("Reverse") && run.out.contains("REV"));
 
     const ParamStore target = changedSettings();
     QVERIFY(writeBytes(changed, buildParameterFile(target)));
-    run = runCli({QStringLiteral("diff"), original, changed});
+    run = runCli({QStringLiteral("diff"), before, changed});
     QVERIFY2(run.status == 1, qPrintable(describeRun(run)));
     const QMap<QString, QStringList> rows = tableRows(run.out);
     const QStringList differing = reportedDifferences(factorySettings(), target);
