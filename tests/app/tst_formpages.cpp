@@ -75,6 +75,7 @@ private slots:
     void liveValuesRepaintToTheSamePixels_data();
     void liveValuesRepaintToTheSamePixels();
     void windowStartsWithoutStyleSheetWarnings();
+    void pagesNotShownAreAtLastPolishedWhenIdle();
 
 private:
     std::unique_ptr<BuiltForm> m_plain;
@@ -209,6 +210,50 @@ void tst_FormPages::windowStartsWithoutStyleSheetWarnings()
     }
     qInstallMessageHandler(otherMessages);
     QVERIFY2(cssWarnings.isEmpty(), qPrintable(cssWarnings.join(QLatin1Char('\n'))));
+}
+
+void tst_FormPages::pagesNotShownAreAtLastPolishedWhenIdle()
+{
+    // Opened on its first page, as the program's window is, and left alone: the other pages
+    // wait for their polish until the event loop idles, then look as every page of a window
+    // polished whole when it is first shown.
+    const auto unpolished = [](const QWidget *page) {
+        int n = page->testAttribute(Qt::WA_WState_Polished) ? 0 : 1;
+        for (const QWidget *w : page->findChildren<QWidget *>())
+            n += w->testAttribute(Qt::WA_WState_Polished) ? 0 : 1;
+        return n;
+    };
+    BuiltForm form;
+    FormPages::setupUi(form.ui, &form.window);
+    form.ui.tabWidget->setCurrentIndex(0);
+    form.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form.window));
+    QCOMPARE(unpolished(form.ui.tabWidget->widget(0)), 0);
+    for (int i = 1; i < form.ui.tabWidget->count(); ++i)
+        QVERIFY(unpolished(form.ui.tabWidget->widget(i)) > 0);
+
+    const auto plain = build(false);
+    QVERIFY(plain);
+    QEventLoop loop; // waits for its timer, idle in between
+    QTimer::singleShot(300, &loop, &QEventLoop::quit);
+    loop.exec();
+    for (int i = 0; i < form.ui.tabWidget->count(); ++i)
+        QCOMPARE(unpolished(form.ui.tabWidget->widget(i)), 0);
+    for (int i = 0; i < form.ui.tabWidget->count(); ++i) {
+        form.ui.tabWidget->setCurrentIndex(i);
+        plain->ui.tabWidget->setCurrentIndex(i);
+        QCoreApplication::processEvents();
+        QVERIFY2(form.window.grab().toImage() == plain->window.grab().toImage(),
+                 qPrintable(form.ui.tabWidget->tabText(i)));
+    }
+    const auto whole = plain->window.findChildren<QWidget *>();
+    const auto later = form.window.findChildren<QWidget *>();
+    QCOMPARE(later.size(), whole.size());
+    for (int i = 0; i < whole.size(); ++i) {
+        const QByteArray whatBytes = describe(whole.at(i)).toUtf8();
+        QVERIFY2(later.at(i)->font() == whole.at(i)->font(), whatBytes.constData());
+        QVERIFY2(later.at(i)->palette() == whole.at(i)->palette(), whatBytes.constData());
+    }
 }
 
 QTEST_MAIN(tst_FormPages)
