@@ -2,7 +2,9 @@
 // One start of the program, up to the main window shown with the event loop running, or of a
 // bare QMainWindow of the same size for comparison. The process start is timed by whoever
 // launches it (scripts/bench): this prints the moment the event loop first runs, on the
-// same monotonic clock, and the peak resident memory then.
+// same monotonic clock, and the peak resident memory then; then the moment the window is
+// settled: about to wait for events with every widget on it polished (the pages not shown
+// are polished when the event loop is about to wait).
 //
 //   bench_startup window|bare
 //
@@ -11,6 +13,7 @@
 #include "mainwindow.h"
 #include "resources.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QEvent>
@@ -18,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -36,31 +40,54 @@ long long monotonicNs()
     return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
 }
 
+bool everyWidgetPolished(const QWidget *window)
+{
+    const auto widgets = window->findChildren<QWidget *>();
+    return std::all_of(widgets.begin(), widgets.end(),
+                       [](const QWidget *w) { return w->testAttribute(Qt::WA_WState_Polished); });
+}
+
 // Shown means painted: the window's first paint event starts a repaint of the whole tree,
 // and a call posted from inside it runs once that repaint is over.
 class FirstPaint : public QObject
 {
 public:
+    explicit FirstPaint(QWidget *window)
+        : m_window(window)
+    {}
+
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (event->type() == QEvent::Paint && !m_seen) {
             m_seen = true;
-            QTimer::singleShot(0, this, &FirstPaint::report);
+            QTimer::singleShot(0, this, &FirstPaint::reportShown);
         }
         return QObject::eventFilter(watched, event);
     }
 
 private:
-    static void report()
+    void reportShown()
     {
         const long long shownNs = monotonicNs();
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
         std::printf("shown_ns %lld\npeak_rss_kib %ld\n", shownNs, usage.ru_maxrss);
         std::fflush(stdout);
+        // Whatever the window does when idle happens as the event loop is about to wait.
+        connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+                &FirstPaint::checkSettled);
+    }
+
+    void checkSettled()
+    {
+        if (!everyWidgetPolished(m_window))
+            return;
+        std::printf("settled_ns %lld\n", monotonicNs());
+        disconnect(QAbstractEventDispatcher::instance(), nullptr, this, nullptr);
         QCoreApplication::quit();
     }
 
+    QWidget *m_window;
     bool m_seen = false;
 };
 
@@ -104,7 +131,7 @@ int main(int argc, char *argv[])
     }
     window->show();
 
-    FirstPaint firstPaint;
+    FirstPaint firstPaint(window.get());
     window->installEventFilter(&firstPaint);
     return app.exec();
 }

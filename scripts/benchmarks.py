@@ -80,16 +80,18 @@ class Display:
 
 def startup(bench, runs):
     """Process start to the window painted with the event loop running, window and bare
-    alternating, offscreen."""
+    alternating, offscreen; and for the window, to every widget polished once it was idle."""
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-    times = {"window": [], "bare": []}
+    times = {"window": [], "bare": [], "settled": []}
     for _ in range(runs):
         for mode in ("bare", "window"):
             started = time.monotonic_ns()
-            out = subprocess.run([bench / "bench_startup", mode], capture_output=True,
-                                 text=True, env=env, check=True).stdout
-            times[mode].append((parse(out)["shown_ns"] - started) / 1e6)
-    return statistics.median(times["window"]), statistics.median(times["bare"])
+            out = parse(subprocess.run([bench / "bench_startup", mode], capture_output=True,
+                                       text=True, env=env, check=True).stdout)
+            times[mode].append((out["shown_ns"] - started) / 1e6)
+            if mode == "window":
+                times["settled"].append((out["settled_ns"] - started) / 1e6)
+    return tuple(statistics.median(times[k]) for k in ("window", "bare", "settled"))
 
 
 def cpu_model():
@@ -156,9 +158,10 @@ def main():
         print(f"  {measure}: {fmt(value, unit)}{note}", file=sys.stderr, flush=True)
 
     print("start-up ...", file=sys.stderr, flush=True)
-    window_ms, bare_ms = startup(bench, max(7, runs))
+    window_ms, bare_ms, settled_ms = startup(bench, max(7, runs))
     row("Start-up to the window shown, against a bare QMainWindow", window_ms / bare_ms, "×",
-        "≤ 4×", window_ms / bare_ms <= 4, f" ({window_ms:.0f} ms vs {bare_ms:.0f} ms)")
+        "≤ 4×", window_ms / bare_ms <= 4,
+        f" ({window_ms:.0f} ms vs {bare_ms:.0f} ms; every page polished at {settled_ms:.0f} ms)")
 
     display = Display()
     try:
