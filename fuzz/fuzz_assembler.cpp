@@ -9,8 +9,8 @@
 // longest pause closes the port.
 //
 // What must hold, whatever the bytes:
-// - the buffer never holds more than 19 bytes of an unfinished frame, and a frame that waits
-//   for the next read is a whole frame;
+// - the buffer never holds more than 19 bytes of an unfinished frame, a frame that waits for
+//   the next read is a whole frame, and nothing is left waiting beyond the hold time;
 // - every frame taken is a frame of its family, with its length and marker bytes, its kind
 //   byte and ReadFlag as the family has them;
 // - every frame taken lies in the bytes that arrived, after the frames taken before it (only
@@ -110,10 +110,14 @@ struct Line
     }
 };
 
-void checkBuffer(const FrameAssembler &assembler)
+void checkBuffer(const FrameAssembler &assembler, qint64 now)
 {
     if (assembler.held().size() > kLiveFrameLength - 1)
         fail("held more than an unfinished frame", assembler.held());
+    // The window's timer is set to settle what waits; nothing that arrived by now may be left
+    // waiting beyond the hold time from now.
+    if (assembler.msUntilExpiry(now) > FrameAssembler::kHoldMs + 1)
+        fail("bytes are left waiting longer than the hold time", assembler.held());
     const QByteArray pending = assembler.pending();
     if (!pending.isEmpty() && !isFrameLength(pending.size()))
         fail("a frame waiting for the next read is not whole", pending);
@@ -162,7 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const qint64 wait = assembler.msUntilExpiry(now);
         if (wait >= 0 && now + wait < then) {
             assembler.expire(now + wait, store, onFrame);
-            checkBuffer(assembler);
+            checkBuffer(assembler, now + wait);
         }
         now = then;
         if (length == 0 && pause == kClosePause) {
@@ -179,7 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         line.times.insert(line.times.size(), chunk.size(), now);
         lastTaken.clear();
         assembler.feed(chunk, now, store, onFrame);
-        checkBuffer(assembler);
+        checkBuffer(assembler, now);
         if (wholeFrameChunk(chunk) && lastTaken != chunk)
             fail("a read that is one whole frame was not taken as that frame", chunk);
     }
