@@ -222,8 +222,10 @@ def main():
                      f"{soak['soak_writes_taken']:.0f} of {soak['soak_writes']:.0f}", "all",
                      "yes" if soak["soak_writes_taken"] == soak["soak_writes"] else "**no**"))
         lost = soak["soak_frames_lost"] + soak["soak_frames_invented"]
-        rows.append(("Soak: channel frames lost or invented",
-                     f"{lost:.0f} of {soak['soak_frames_sent']:.0f}", "0",
+        rows.append(("Soak: channel frames taken, against those sent",
+                     f"{soak['soak_frames_taken']:.0f} of {soak['soak_frames_sent']:.0f} "
+                     f"({soak['soak_frames_lost']:.0f} lost, "
+                     f"{soak['soak_frames_invented']:.0f} invented)", "none lost or invented",
                      "yes" if lost == 0 else "**no**"))
         growth = soak["soak_rss_growth_kib"] * 10 / max(soak["soak_minutes"], 1e-9)
         rows.append(("Soak: resident memory growth per 10 minutes",
