@@ -13,14 +13,12 @@
 #include "mainwindow.h"
 #include "paramstore.h"
 #include "resources.h"
+#include "simwindow.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QProcess>
 #include <QTest>
-#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -46,14 +44,6 @@ long peakRssKib()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
-}
-
-// Runs the event loop for a while; QTest::qWait would poll and cost CPU of its own.
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 int usage()
@@ -88,12 +78,10 @@ int main(int argc, char *argv[])
     } else {
         auto korva = std::make_unique<MainWindow>();
         if (stream) {
-            sim.start(QString::fromLocal8Bit(argv[2]), QStringList());
-            if (!sim.waitForStarted() || !sim.waitForReadyRead(5000) || !sim.canReadLine()) {
-                std::fprintf(stderr, "bench_live: korva-sim did not start\n");
+            const QString port = startSimulator(sim, argv[2], QStringList(), "bench_live");
+            if (port.isEmpty())
                 return 1;
-            }
-            korva->addPort(QString::fromLocal8Bit(sim.readLine().trimmed()));
+            korva->addPort(port);
         }
         window = std::move(korva);
     }
@@ -102,14 +90,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "bench_live: the window was never shown\n");
         return 1;
     }
-    if (stream) {
-        auto *open = window->findChild<QAbstractButton *>(QStringLiteral("openButton"));
-        open->click();
-        if (open->text() != QLatin1String("CLOSE")) {
-            std::fprintf(stderr, "bench_live: the port did not open\n");
-            return 1;
-        }
-    }
+    if (stream && !openPort(*window, "bench_live"))
+        return 1;
     runFor(kSettleMs);
 
     // Nothing of the bench's own runs while it measures: it only waits.

@@ -8,13 +8,10 @@
 
 #include "mainwindow.h"
 #include "resources.h"
+#include "simwindow.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QProcess>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -24,13 +21,6 @@
 namespace {
 
 constexpr int kFramesPerWrite = 3; // S, G and H
-
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // A click runs the whole operation, its waits included, before it returns.
 double medianClickMs(QAbstractButton *button, int runs)
@@ -60,22 +50,15 @@ int main(int argc, char *argv[])
     korvaInitResources();
 
     QProcess sim;
-    sim.start(QString::fromLocal8Bit(argv[1]), QStringList());
-    if (!sim.waitForStarted() || !sim.waitForReadyRead(5000) || !sim.canReadLine()) {
-        std::fprintf(stderr, "bench_operations: korva-sim did not start\n");
+    const QString port = startSimulator(sim, argv[1], QStringList(), "bench_operations");
+    if (port.isEmpty())
         return 1;
-    }
     MainWindow window;
-    window.addPort(QString::fromLocal8Bit(sim.readLine().trimmed()));
+    window.addPort(port);
     window.show();
-    const auto button = [&window](const char *name) {
-        return window.findChild<QAbstractButton *>(QLatin1String(name));
-    };
-    button("openButton")->click();
-    if (button("openButton")->text() != QLatin1String("CLOSE")) {
-        std::fprintf(stderr, "bench_operations: the port did not open\n");
+    if (!openPort(window, "bench_operations"))
         return 1;
-    }
+    const auto button = [&window](const char *name) { return windowButton(window, name); };
     runFor(300);
 
     const double readFloor = kButtonGuardMs + kReadAnswerMs;

@@ -15,18 +15,16 @@
 #include "mainwindow.h"
 #include "paramstore.h"
 #include "resources.h"
+#include "simwindow.h"
 #include "transmittermodel.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QHash>
 #include <QLoggingCategory>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -38,13 +36,6 @@ constexpr int kMinWrites = 10;
 constexpr int kCyclesPerWrite = 6; // five READs, then a WRITE
 constexpr int kAnswerTimeoutMs = 5000;
 constexpr int kCheckEveryMs = 20;
-
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // Runs the event loop until `done` holds or the time is up; true when it held.
 template<typename Done> bool waitUntil(Done done, int timeoutMs)
@@ -179,26 +170,21 @@ int main(int argc, char *argv[])
     }
     QProcess sim;
     sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    sim.start(QString::fromLocal8Bit(argv[1]),
-              {QStringLiteral("--split"), QStringLiteral("--merge"), QStringLiteral("--noise"),
-               QStringLiteral("--seed"), QStringLiteral("11"), QStringLiteral("--state"), state});
-    if (!sim.waitForStarted() || !sim.waitForReadyRead(5000) || !sim.canReadLine()) {
-        std::fprintf(stderr, "bench_soak: korva-sim did not start\n");
+    const QString port = startSimulator(sim, argv[1],
+                                        {QStringLiteral("--split"), QStringLiteral("--merge"),
+                                         QStringLiteral("--noise"), QStringLiteral("--seed"),
+                                         QStringLiteral("11"), QStringLiteral("--state"), state},
+                                        "bench_soak");
+    if (port.isEmpty())
         return 1;
-    }
 
     ParamData = ParamStore{};
     MainWindow window;
-    window.addPort(QString::fromLocal8Bit(sim.readLine().trimmed()));
+    window.addPort(port);
     window.show();
-    const auto button = [&window](const char *name) {
-        return window.findChild<QAbstractButton *>(QLatin1String(name));
-    };
-    button("openButton")->click();
-    if (button("openButton")->text() != QLatin1String("CLOSE")) {
-        std::fprintf(stderr, "bench_soak: the port did not open\n");
+    if (!openPort(window, "bench_soak"))
         return 1;
-    }
+    const auto button = [&window](const char *name) { return windowButton(window, name); };
 
     int reads = 0, readsRight = 0, writes = 0, writesTaken = 0;
     long startKib = -1;
