@@ -480,6 +480,10 @@ void MainWindow::RestData2()
 void MainWindow::sendFrame(const FrameLayout &layout, QString &buffer, int pauseMs, quint64 link)
 {
     buildFrameInto(layout, ParamData, buffer);
+    // SAVE files the frames as they were built for it: a WRITE begun on a newer line while
+    // this one waits builds into the same buffers.
+    if (m_framesFiled && link == m_framesLink)
+        m_framesFiled->append(buffer.toLatin1());
     // Once the operation's link has ended the frame is only built: SAVE still files it.
     if (!ownsLine(link))
         return;

@@ -292,13 +292,14 @@ private:
 
     FrameAssembler m_assembler;
     QElapsedTimer m_clock;
-    int m_settleTimer = 0;             // timer id; a plain timer, not a child QTimer
-    QStringList m_extraPorts;          // ports typed or given on the command line
-    quint64 m_link = 1;                // the current link; see endLink()
-    quint64 m_sendingLink = 0;         // link of the running WRITE, RESET or SAVE, or 0
-    QVector<QEventLoop *> m_linkWaits; // waits that end with the link
-    quint64 m_framesLink = 0;          // the operation whose frames SendData1..3 build (SAVE)
-    bool m_closeWhenDone = false;      // the window was closed during a WRITE, RESET or SAVE
+    int m_settleTimer = 0;               // timer id; a plain timer, not a child QTimer
+    QStringList m_extraPorts;            // ports typed or given on the command line
+    quint64 m_link = 1;                  // the current link; see endLink()
+    quint64 m_sendingLink = 0;           // link of the running WRITE, RESET or SAVE, or 0
+    QVector<QEventLoop *> m_linkWaits;   // waits that end with the link
+    quint64 m_framesLink = 0;            // the operation whose frames SendData1..3 build (SAVE)
+    QByteArray *m_framesFiled = nullptr; // where SAVE keeps the frames as its link built them
+    bool m_closeWhenDone = false;        // the window was closed during a WRITE, RESET or SAVE
 
     QWidget *m_sendingButton = nullptr;  // button of the running WRITE, RESET or SAVE
     QVector<QWidget *> m_guardedButtons; // buttons held back by their guard

@@ -62,19 +62,17 @@ void MainWindow::on_toolButton_Save_clicked()
         showFileError(this);
         return;
     }
+    QByteArray filed;
     {
         // The frames go to this SAVE's line only; a WRITE begun inside the file dialog, on a
         // newer line, has its own.
         const QScopedValueRollback<quint64> frames(m_framesLink, link);
+        const QScopedValueRollback<QByteArray *> kept(m_framesFiled, &filed);
         SendData1();
         SendData2();
         SendData3();
     }
-    bool complete = true;
-    for (const QString *frame : {&SendBuf1, &SendBuf2, &SendBuf3}) {
-        const QByteArray bytes = frame->toLatin1();
-        complete = complete && file.write(bytes) == bytes.size();
-    }
+    const bool complete = file.write(filed) == filed.size();
     if (!complete)
         file.cancelWriting();
     if (!file.commit()) {

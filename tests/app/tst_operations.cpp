@@ -289,6 +289,31 @@ private slots:
         QVERIFY2(s - writeAt >= 190 && s - writeAt < 450, qPrintable(QString::number(s - writeAt)));
     }
 
+    // The WRITE on the reopened line starts while the SAVE still waits after its S frame, and
+    // builds its frames into the same buffers: the file keeps what the SAVE built.
+    void saveFilesItsOwnFramesWhenAWriteStartsInItsWait()
+    {
+        WindowFixture f;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("saved.txt"));
+        f.watcher.queueFile(path);
+        QVERIFY(f.open());
+        applyFactoryValues(ParamData);
+        QTimer::singleShot(0, f.window.get(), [&] { f.button("toolButton_Save")->click(); });
+        onceReceived(f.pty, 81, [&] {
+            f.button("openButton")->click();
+            QCOMPARE(f.button("openButton")->text(), QStringLiteral("OPEN"));
+            f.button("openButton")->click();
+            ParamData.sub1 = -100;
+            f.button("toolButton_Send")->click();
+        });
+        f.pty.collect(4500);
+        QCOMPARE(readBytes(path), kFactoryS + kFactoryG + kFactoryH);
+        QByteArray newS = kFactoryS;
+        newS.replace(9, 2, "14");
+        QVERIFY(f.pty.received().endsWith(newS + kFactoryG + kFactoryH + "WWW"));
+    }
+
     void closingMidWriteSendsTheWholeSetOrNoWww_data()
     {
         QTest::addColumn<bool>("byWindow");
