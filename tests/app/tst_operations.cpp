@@ -311,7 +311,7 @@ private slots:
         QCOMPARE(readBytes(path), kFactoryS + kFactoryG + kFactoryH);
         QByteArray newS = kFactoryS;
         newS.replace(9, 2, "14");
-        QVERIFY(f.pty.received().endsWith(newS + kFactoryG + kFactoryH + "WWW"));
+        QVERIFY(f.pty.received().endsWith(QByteArray(newS + kFactoryG + kFactoryH + "WWW")));
     }
 
     void closingMidWriteSendsTheWholeSetOrNoWww_data()
