@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "commands.h"
 
+#include "factory.h"
 #include "frames.h"
 #include "parameterfiles.h"
+#include "readback.h"
 #include "settingsreport.h"
 #include "transmitterlink.h"
 
@@ -13,11 +15,6 @@
 #include <cstdio>
 
 namespace {
-
-constexpr int kDefaultTimeoutMs = 3000;
-constexpr int kDefaultRetries = 2;
-// Time the transmitter gets to store what it took before it is asked for it again.
-constexpr int kDefaultSettleMs = 1000;
 
 void print(const QString &text)
 {
@@ -34,9 +31,7 @@ int fail(int status, const QString &message)
 
 struct Settings
 {
-    int timeoutMs = kDefaultTimeoutMs;
-    int retries = kDefaultRetries;
-    int settleMs = kDefaultSettleMs;
+    LinkPacing pacing; // the read-back times; the window's
     bool verify = true;
     int count = 0; // 0: until interrupted
     bool json = false;
@@ -67,6 +62,29 @@ QString incompleteAnswer(const QString &port, const TransmitterLink::Answer &ans
         .arg(port)
         .arg(answer.requests)
         .arg(missingFrames(answer));
+}
+
+QString openFailure(const QSerialPort &port, const QString &name)
+{
+    QString text = QLatin1String("cannot open ") + name + QLatin1String(": ") + port.errorString();
+    if (port.error() == QSerialPort::PermissionError) {
+        // Qt reports a port another program holds the lock of as a permission problem too.
+        text += port.errorString().contains(QLatin1String("lock"), Qt::CaseInsensitive)
+                    ? QLatin1String(" (another program has it open)")
+                    : QLatin1String(" (add yourself to the dialout group)");
+    }
+    return text;
+}
+
+// A link on the port for one command, or a one-line reason it did not open.
+bool openLink(TransmitterLink &link, const Invocation &call, const QString &port, QString *error)
+{
+    link.setPacing(call.settings.pacing);
+    link.watch(call.interruption);
+    if (link.open(port))
+        return true;
+    *error = openFailure(link.port(), port);
+    return false;
 }
 
 // Why a link ended early, or an empty string.
@@ -111,11 +129,10 @@ int runRead(const Invocation &call)
         return fail(kExitUsage, QLatin1String("cannot write ") + path + QLatin1String(": ") +
                                     file.errorString());
 
-    TransmitterLink link(call.interruption);
-    if (!link.open(port, &error))
+    TransmitterLink link;
+    if (!openLink(link, call, port, &error))
         return fail(kExitLink, error);
-    const TransmitterLink::Answer answer =
-        link.readSettings(call.settings.timeoutMs, call.settings.retries);
+    const TransmitterLink::Answer answer = link.readSettings(link.beginOperation());
     link.close();
     const QString untouched = QLatin1String("; ") + path + QLatin1String(" left as it was");
     const QString trouble = linkTrouble(link);
@@ -136,20 +153,28 @@ int sendAndVerify(const Invocation &call, const LinkSequence &sequence, ParamSto
 {
     const QString port = call.arguments.at(0);
     QString error;
-    TransmitterLink link(call.interruption);
-    if (!link.open(port, &error))
+    TransmitterLink link;
+    if (!openLink(link, call, port, &error))
         return fail(kExitLink, error);
-    QString framesSent;
-    if (!link.send(sequence, settings, &framesSent)) {
+    const quint64 operation = link.beginOperation();
+    TransmitterLink::SendSteps steps;
+    steps.factoryValues = [&settings] { applyFactoryValues(settings); };
+    steps.frame = [&settings](const FrameLayout &layout) {
+        QString buffer = QString::fromLatin1(layout.tmpl);
+        buildFrameInto(layout, settings, buffer);
+        return buffer.toLatin1();
+    };
+    const TransmitterLink::Sent sent = link.send(operation, sequence, steps);
+    if (!sent.whole) {
         link.close();
         // The answers to the transmitter's own frames are the same "WWW" that closes a set,
         // so a transmitter may already have taken the frames that went out.
         const QString what =
-            framesSent.isEmpty()
+            sent.frames.isEmpty()
                 ? QStringLiteral("before any frame was sent")
                 : QStringLiteral("after the %1 frame(s) of three; the transmitter may hold "
                                  "them, and nothing was read back")
-                      .arg(framesSent.split(QString(), Qt::SkipEmptyParts)
+                      .arg(sent.frames.split(QString(), Qt::SkipEmptyParts)
                                .join(QLatin1String(", ")));
         return fail(kExitLink, linkTrouble(link) + QLatin1Char(' ') + what);
     }
@@ -157,30 +182,28 @@ int sendAndVerify(const Invocation &call, const LinkSequence &sequence, ParamSto
         link.close();
         return kExitSuccess;
     }
-    link.pause(call.settings.settleMs);
-    const TransmitterLink::Answer answer =
-        link.readSettings(call.settings.timeoutMs, call.settings.retries);
+    const TransmitterLink::Check check = link.check(operation, settings);
     link.close();
-    const QString trouble = linkTrouble(link);
-    if (!trouble.isEmpty())
-        return fail(kExitLink, trouble + QLatin1String(" while checking the settings written"));
-    if (!answer.missing.isEmpty())
-        return fail(kExitLink, incompleteAnswer(port, answer) +
+    switch (check.outcome) {
+    case TransmitterLink::Check::Confirmed:
+        return kExitSuccess;
+    case TransmitterLink::Check::Ended:
+        return fail(kExitLink,
+                    linkTrouble(link) + QLatin1String(" while checking the settings written"));
+    case TransmitterLink::Check::NoAnswer:
+        return fail(kExitLink, incompleteAnswer(port, check.answer) +
                                    QLatin1String("; the settings written were not checked"));
-
-    // Compared with what the frames carried, which is what the transmitter was given.
-    ParamStore sent;
-    parseParameterText(QString::fromLatin1(buildParameterFile(settings)), sent);
-    const QVector<FieldDifference> list = differences(sent, answer.settings, readBackFields());
-    if (!list.isEmpty()) {
-        print(differenceTable(list, QStringLiteral("sent"), QStringLiteral("read back")));
-        return fail(kExitVerify,
-                    QStringLiteral("verification failed: %1 setting(s) read back differ from "
-                                   "those written: %2")
-                        .arg(list.size())
-                        .arg(differenceNames(list).join(QLatin1String(", "))));
+    case TransmitterLink::Check::Mismatch:
+        break;
     }
-    return kExitSuccess;
+    const QVector<FieldDifference> list =
+        differences(asSent(settings), check.held, check.mismatched);
+    print(differenceTable(list, QStringLiteral("sent"), QStringLiteral("read back")));
+    return fail(kExitVerify,
+                QStringLiteral("verification failed: %1 setting(s) read back differ from "
+                               "those written: %2")
+                    .arg(list.size())
+                    .arg(differenceNames(list).join(QLatin1String(", "))));
 }
 
 int runWrite(const Invocation &call)
@@ -237,26 +260,25 @@ QString csvLine(qint64 atMs, const ParamStore &s, bool linkStatusSeen)
 
 int runMonitor(const Invocation &call)
 {
-    TransmitterLink link(call.interruption);
+    TransmitterLink link;
     QString error;
-    if (!link.open(call.arguments.at(0), &error))
+    if (!openLink(link, call, call.arguments.at(0), &error))
         return fail(kExitLink, error);
     print(QStringLiteral("time_ms,Servo1,Servo2,Servo3,Servo4,Servo5,Servo6,Servo7,Servo8,"
                          "tx_volts,ext_volts,rssi_dbm\n"));
     const int count = call.settings.count;
     int printed = 0;
     bool linkStatusSeen = false;
-    link.setFrameHandler([&](const DecodedFrame &frame, qint64 atMs) {
+    QObject::connect(&link, &TransmitterLink::frameTaken, &link, [&](const DecodedFrame &frame) {
         if (frame.family == FrameFamily::LinkStatus)
             linkStatusSeen = true;
         // One chunk can bring several frames, more than are still wanted.
         if (frame.family != FrameFamily::Channel || (count > 0 && printed >= count))
             return;
-        print(csvLine(atMs, link.received(), linkStatusSeen));
+        print(csvLine(link.elapsedMs(), link.received(), linkStatusSeen));
         ++printed;
     });
     link.runUntil([&] { return count > 0 && printed >= count; });
-    link.setFrameHandler(nullptr);
     link.close();
     // Ctrl-C is the usual way to stop watching.
     if (!link.failure().isEmpty())
@@ -323,19 +345,19 @@ QCommandLineOption option(OptionId id)
     case Timeout:
         return {QStringLiteral("timeout"),
                 QStringLiteral("Wait this long for a whole answer to a read request (default %1).")
-                    .arg(kDefaultTimeoutMs),
-                QStringLiteral("ms"), QString::number(kDefaultTimeoutMs)};
+                    .arg(kRequestTimeoutMs),
+                QStringLiteral("ms"), QString::number(kRequestTimeoutMs)};
     case Retries:
         return {QStringLiteral("retries"),
                 QStringLiteral("Ask again this many times when an answer stays incomplete "
                                "(default %1).")
-                    .arg(kDefaultRetries),
-                QStringLiteral("n"), QString::number(kDefaultRetries)};
+                    .arg(kRequestRetries),
+                QStringLiteral("n"), QString::number(kRequestRetries)};
     case Settle:
         return {QStringLiteral("settle"),
                 QStringLiteral("Wait this long after writing before reading back (default %1).")
-                    .arg(kDefaultSettleMs),
-                QStringLiteral("ms"), QString::number(kDefaultSettleMs)};
+                    .arg(kCheckSettleMs),
+                QStringLiteral("ms"), QString::number(kCheckSettleMs)};
     case NoVerify:
         return {QStringLiteral("no-verify"), QStringLiteral("Do not read the settings back.")};
     case Count:
@@ -458,9 +480,9 @@ int runCommandLine(const QStringList &arguments, Interruption &interruption)
                                   .arg(name, option(id).names().first())
                                   .arg(id == Count ? 1 : 0));
         }
-        (id == Timeout   ? call.settings.timeoutMs
-         : id == Retries ? call.settings.retries
-         : id == Settle  ? call.settings.settleMs
+        (id == Timeout   ? call.settings.pacing.answerTimeoutMs
+         : id == Retries ? call.settings.pacing.retries
+         : id == Settle  ? call.settings.pacing.settleMs
                          : call.settings.count) = value;
     }
     call.settings.verify = !command->options.contains(NoVerify) || !parser.isSet(option(NoVerify));

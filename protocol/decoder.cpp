@@ -625,6 +625,12 @@ bool decodeWholeChunk(const QByteArray &chunk, ParamStore &s, DecodedFrame *deco
     return true;
 }
 
+void storeFrame(const DecodedFrame &frame, ParamStore &s)
+{
+    DecodedFrame again;
+    store(frame.bytes, 0, frame.family, s, &again);
+}
+
 // How the receive buffer reads the line.
 //
 // A chunk that is by itself exactly one frame (20 bytes FE 18|19, 8 bytes with AA at byte 2,

@@ -75,6 +75,9 @@ inline int rssiDbm(int rssi)
 // markers but an unknown kind is recognised and changes nothing.
 bool decodeWholeChunk(const QByteArray &chunk, ParamStore &store, DecodedFrame *decoded);
 
+// Stores a frame the receive buffer took into another store, as it stored it in its own.
+void storeFrame(const DecodedFrame &frame, ParamStore &store);
+
 // Puts frames back together when the line splits, merges, cuts or garbles them. The rule
 // that decides between two readings of the same bytes is written down once, in decoder.cpp
 // above FrameAssembler::feed.

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "linksequence.h"
 
-#include "decoder.h"
-
 #include <iterator>
 
 namespace {
@@ -39,22 +37,12 @@ const LinkStep kReset[] = {
     guard(), factoryValues(), frame(kFrameS), frame(kFrameG), frame(kFrameH), commit(),
 };
 
+// SAVE asks for its file after the guard: the frames are a sequence of their own.
+const LinkStep kSave[] = {frame(kFrameS), frame(kFrameG), frame(kFrameH)};
+
 } // namespace
 
 const LinkSequence kReadSequence = {kRead, int(std::size(kRead))};
 const LinkSequence kWriteSequence = {kWrite, int(std::size(kWrite))};
 const LinkSequence kResetSequence = {kReset, int(std::size(kReset))};
-
-QVector<IntField> readBackFields()
-{
-    const QVector<IntField> reported = settingsAnswerFields();
-    QVector<IntField> fields;
-    for (const FrameLayout *layout : {&kFrameS, &kFrameG, &kFrameH}) {
-        for (int i = 0; i < layout->slotCount; ++i) {
-            const IntField member = layout->fields[i].member;
-            if (member && reported.contains(member) && !fields.contains(member))
-                fields.append(member);
-        }
-    }
-    return fields;
-}
+const LinkSequence kSaveSequence = {kSave, int(std::size(kSave))};

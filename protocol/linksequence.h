@@ -14,6 +14,13 @@ constexpr int kButtonGuardMs = 200; // an operation waits this long before it se
 constexpr int kReadAnswerMs = 500;  // READ gives the answer this long before returning
 constexpr int kFrameWaitMs = 800;   // pause after each outbound S, G, H frame
 
+// Reading a set back after it was written. The transmitter stores what it took at "WWW" and
+// answers a read only once it has; an answer comes whole within tens of milliseconds, so a
+// request that brought no whole answer in the timeout was lost, and is asked again.
+constexpr int kCheckSettleMs = 1000;    // after the closing "WWW", before the first request
+constexpr int kRequestTimeoutMs = 3000; // for the whole answer to one request
+constexpr int kRequestRetries = 2;      // further requests while the answer stays incomplete
+
 constexpr char kGreetingToken[] = "OK"; // right after the port opens
 constexpr char kGoodbyeToken[] = "DIS"; // right before it closes
 constexpr char kReadToken[] = "RR";     // asks for the AUX frame and the parameter frames
@@ -49,7 +56,17 @@ struct LinkSequence
 extern const LinkSequence kReadSequence;  // READ: "RR", then time for the answer
 extern const LinkSequence kWriteSequence; // WRITE: S, G and H 800 ms apart, then "WWW"
 extern const LinkSequence kResetSequence; // RESET: factory values, then as WRITE
+extern const LinkSequence kSaveSequence;  // SAVE: the three frames paced as WRITE, no "WWW"
 
-// The settings a WRITE sends that a READ reports back: what a read after a write can
-// confirm. DR_CH and the D/R mirrors travel out but never come back.
-QVector<IntField> readBackFields();
+// How long an operation's waits last. The steps and the constants above hold what the
+// transmitter needs; tests shorten every wait in proportion so that they need not wait real
+// seconds, and korva-cli lets its user set the read-back times.
+struct LinkPacing
+{
+    int percent = 100; // of every wait below and of every step's pause
+    int settleMs = kCheckSettleMs;
+    int answerTimeoutMs = kRequestTimeoutMs;
+    int retries = kRequestRetries;
+
+    int of(int ms) const { return int(qint64(ms) * percent / 100); }
+};

@@ -6,6 +6,7 @@
 #include "decoder.h"
 #include "frames.h"
 #include "linksequence.h"
+#include "readback.h"
 #include "ptypair.h"
 #include "settingsreport.h"
 #include "testdata.h"

@@ -24,6 +24,12 @@ QVector<IntField> fileFields();
 // nothing out.
 QVector<IntField> tableFields();
 
+// A setting as `show` lays it out: its group, its row and its column, for example
+// "Channels: Sub-trim CH3" or "Parameters: Alarm voltage".
+QString settingLabel(IntField field);
+// A setting's value as `show` prints it, for example "3.7 V" or "NOR".
+QString settingText(IntField field, const ParamStore &settings);
+
 struct FieldDifference
 {
     const char *name;

@@ -6,6 +6,7 @@
 #include "drselect.h"
 #include "frames.h"
 #include "linksequence.h"
+#include "readback.h"
 #include "rangecheck.h"
 #include "testdata.h"
 #include "valuenames.h"

@@ -168,6 +168,34 @@ QString settingsTable(const ParamStore &settings)
     return text;
 }
 
+QString settingLabel(IntField field)
+{
+    for (const Section &section : sections()) {
+        for (const Row &row : section.rows) {
+            const int column = row.fields.indexOf(field);
+            if (column < 0)
+                continue;
+            QString label =
+                QLatin1String(section.title) + QLatin1String(": ") + QLatin1String(row.label);
+            if (row.fields.size() > 1)
+                label += QLatin1Char(' ') + section.columns.value(column);
+            return label;
+        }
+    }
+    return QLatin1String(intFieldName(field));
+}
+
+QString settingText(IntField field, const ParamStore &settings)
+{
+    for (const Section &section : sections()) {
+        for (const Row &row : section.rows) {
+            if (row.fields.contains(field))
+                return cellText(row, field, settings);
+        }
+    }
+    return valueText(field, settings.*field);
+}
+
 QByteArray settingsJson(const ParamStore &settings)
 {
     QJsonObject object;
