@@ -7,6 +7,7 @@
 #include "frames.h"
 #include "rangecheck.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFileInfo>
@@ -19,6 +20,7 @@ namespace {
 
 const char kPortKey[] = "serial/port";
 const char kGeometryKey[] = "window/geometry";
+const char kCheckKey[] = "write/checkAfterWriting";
 
 // A pseudo-terminal belongs to the program that made it (the simulator, a test): by the
 // next run it is gone, or it is somebody's terminal.
@@ -48,6 +50,12 @@ void MainWindow::useSettings(QSettings *settings)
     if (!m_settings)
         return;
     restoreGeometry(m_settings->value(QLatin1String(kGeometryKey)).toByteArray());
+    setCheckAfterWriting(m_settings->value(QLatin1String(kCheckKey), true).toBool());
+    // Only the pilot's own choice is kept, not what a start with --no-check asked for.
+    connect(m_checkAction, &QAction::triggered, this, [this](bool check) {
+        if (m_settings)
+            m_settings->setValue(QLatin1String(kCheckKey), check);
+    });
     const QString port = m_settings->value(QLatin1String(kPortKey)).toString();
     if (port.isEmpty())
         return;
@@ -72,14 +80,12 @@ void MainWindow::rememberWindow()
 
 void MainWindow::updateButtons()
 {
-    // While a WRITE, RESET or SAVE holds the line every other operation's click is ignored:
-    // show it. Its own button follows the guard alone.
-    const bool held = sending();
+    // While a WRITE, RESET or SAVE holds the line, its check included, every click on these
+    // is ignored, its own button's too: show it.
+    const bool held = m_link.lineHeld();
     for (QToolButton *button : {ui->toolButton_Read, ui->toolButton_Load, ui->toolButton_Send,
-                                ui->toolButton_Save, ui->toolButton_Reset}) {
-        const bool ignored = held && button != m_sendingButton;
-        button->setEnabled(!ignored && !m_guardedButtons.contains(button));
-    }
+                                ui->toolButton_Save, ui->toolButton_Reset})
+        button->setEnabled(!held && !m_guardedButtons.contains(button));
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)

@@ -20,6 +20,8 @@ void describeOptions(QCommandLineParser &parser)
         QStringLiteral("Configures KORVA and TELUN transmitters over a serial port."));
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addOption({QStringLiteral("no-check"),
+                      QStringLiteral("Do not read the settings back after WRITE and RESET.")});
     parser.addPositionalArgument(QStringLiteral("port"),
                                  QStringLiteral("Serial port name or device path to select."),
                                  QStringLiteral("[port]"));
@@ -128,6 +130,10 @@ int main(int argc, char *argv[])
                        QLatin1String(kProgram));
     MainWindow window;
     window.useSettings(&settings);
+    if (parser.isSet(QStringLiteral("no-check")))
+        window.setCheckAfterWriting(false);
+    // ~/.local/share/korva-config/history: every set read, written, reset or loaded.
+    window.useHistory(SetHistory::defaultFolder());
     // A port named on the command line wins over the remembered one.
     const QStringList ports = parser.positionalArguments();
     if (!ports.isEmpty())

@@ -19,17 +19,10 @@
 #include <QScopeGuard>
 #include <QSerialPortInfo>
 #include <QTimer>
-#include <QTimerEvent>
-
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0) && defined(Q_OS_UNIX)
-#include <QThread>
-#include <sys/ioctl.h>
-#include <termios.h>
-#endif
 
 Q_LOGGING_CATEGORY(lcSerial, "korva.serial")
-// Every frame the receive buffer takes, in hexadecimal: off unless enabled, for tools that
-// watch the link over a long run.
+// Every frame the link takes, in hexadecimal: off unless enabled, for tools that watch the
+// link over a long run.
 Q_LOGGING_CATEGORY(lcFrames, "korva.frames", QtWarningMsg)
 
 QString SendBuf1 = QLatin1String(kFrameS.tmpl);
@@ -44,7 +37,6 @@ const char kOpenCaption[] = "CLOSE";
 const char kRedLed[] = ":/myImage/images/red.png";
 const char kGreenLed[] = ":/myImage/images/green.png";
 constexpr int kCentre = 1000;
-constexpr int kDrainMs = 500; // bound for each step of handing queued bytes to the driver
 
 void showNote(const char *text)
 {
@@ -68,8 +60,6 @@ void setLed(QToolButton *led, const char *image)
 
 void waitMs(int ms)
 {
-    // Once the application quits this returns at once; sleeping out the rest would only
-    // freeze the window. Operations that pace the transmitter stop then (waitOnLink).
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
@@ -82,8 +72,15 @@ MainWindow::MainWindow(QWidget *parent)
     // The port list below is read on another thread while the form is built.
     startPortScan();
     FormPages::setupUi(*ui, this);
-    connect(&serialPort, &QSerialPort::readyRead, this, &MainWindow::serialPort_readyRead);
-    connect(&serialPort, &QSerialPort::errorOccurred, this, &MainWindow::onPortError);
+    m_link.setObjectName(QStringLiteral("transmitterLink"));
+    connect(&m_link, &TransmitterLink::frameTaken, this, &MainWindow::takeFrame);
+    connect(&m_link, &TransmitterLink::framesTaken, this, &MainWindow::afterFrames);
+    connect(&m_link, &TransmitterLink::lost, this, &MainWindow::onLinkLost);
+    connect(&m_link, &TransmitterLink::lineChanged, this, &MainWindow::updateButtons);
+    connect(&m_link, &TransmitterLink::answerComplete, this, [this](const ParamStore &settings) {
+        if (!m_link.checking())
+            keepInHistory(buildParameterFile(settings), QStringLiteral("read"));
+    });
     QCoreApplication::instance()->installEventFilter(this);
 
     // Any device path can be typed: pseudo-terminals and Bluetooth ports are often unlisted.
@@ -96,23 +93,25 @@ MainWindow::MainWindow(QWidget *parent)
     displayTimer = new QTimer(this);
     displayTimer->start(kRefreshMs);
     connect(displayTimer, &QTimer::timeout, this, &MainWindow::ui_Display);
-    m_clock.start();
+    setUpCheckMenu();
 }
 
 MainWindow::~MainWindow()
 {
-    delete ui;
-    // serialPort closes itself without a word to the transmitter, but what was already
+    // The link closes the port without a word to the transmitter, but what was already
     // written, such as the "WWW" of a WRITE that the window waited for, still goes out.
-    drainPort();
+    delete ui;
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // The pilot asked for this set, and the transmitter takes it only at the closing "WWW":
-    // the window waits for the operation (seconds at most, and stays live meanwhile).
-    if (sending() && !m_quitting) {
+    // the window waits for the operation (seconds at most, and stays live meanwhile). Once
+    // the set is out, a check that still reads it back ends here, quietly.
+    if (m_link.lineHeld() && !m_quitting) {
         m_closeWhenDone = true;
+        if (m_link.checking())
+            m_link.end();
         event->ignore();
         return;
     }
@@ -161,89 +160,17 @@ bool MainWindow::portClosed() const
     return ui->openButton->text() == QLatin1String(kClosedCaption);
 }
 
-void MainWindow::writeToPort(const char *text)
-{
-    if (serialPort.isOpen())
-        serialPort.write(text);
-}
-
-void MainWindow::drainPort()
-{
-    if (!serialPort.isOpen())
-        return;
-    serialPort.flush();
-    while (serialPort.bytesToWrite() > 0 && serialPort.waitForBytesWritten(kDrainMs)) {
-    }
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0) && defined(Q_OS_UNIX)
-    // Qt 6 puts back the line settings the device had before it opened, at once and without
-    // a way to keep it from doing so: let the driver send what it holds at 115200 first.
-    QElapsedTimer waited;
-    waited.start();
-    int queued = 0;
-    while (::ioctl(int(serialPort.handle()), TIOCOUTQ, &queued) == 0 && queued > 0 &&
-           waited.elapsed() < kDrainMs)
-        QThread::msleep(1);
-#endif
-}
-
-void MainWindow::endLink()
-{
-    ++m_link;
-    for (QEventLoop *loop : qAsConst(m_linkWaits))
-        loop->quit();
-    updateButtons();
-}
-
-bool MainWindow::waitOnLink(int ms)
-{
-    const quint64 link = m_link;
-    bool waited = false;
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, [&] {
-        waited = true;
-        loop.quit();
-    });
-    m_linkWaits.append(&loop);
-    loop.exec();
-    m_linkWaits.removeOne(&loop);
-    if (m_link != link)
-        return false;
-    if (!waited) {
-        // The application is quitting: what is left of the operation could only go out
-        // unpaced, and a set cut short must not be followed by its "WWW". It ends here.
-        endLink();
-        return false;
-    }
-    return true;
-}
-
 void MainWindow::on_openButton_clicked()
 {
     if (!portClosed()) {
-        closePort(true);
+        closePort();
         return;
     }
     const QString name = ui->portNameBox->currentText();
-    serialPort.setPortName(name);
-    serialPort.setBaudRate(QSerialPort::Baud115200, QSerialPort::AllDirections);
-    serialPort.setDataBits(QSerialPort::Data8);
-    serialPort.setParity(QSerialPort::NoParity);
-    serialPort.setStopBits(QSerialPort::OneStop);
-    serialPort.setFlowControl(QSerialPort::NoFlowControl);
-    if (!serialPort.open(QIODevice::ReadWrite)) {
-        qCDebug(lcSerial) << "open failed:" << name << serialPort.errorString();
-        showOpenFailure(describeOpenFailure(serialPort));
+    if (!m_link.open(name)) {
+        showOpenFailure(describeOpenFailure(m_link.port()));
         return;
     }
-    // Restoring the old line settings on close would change the baud rate under bytes
-    // still leaving the driver.
-#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-    QT_WARNING_PUSH
-    QT_WARNING_DISABLE_DEPRECATED
-    serialPort.setSettingsRestoredOnClose(false);
-    QT_WARNING_POP
-#endif
-
     bool listed = false;
     const auto ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : ports)
@@ -251,26 +178,28 @@ void MainWindow::on_openButton_clicked()
     if (!listed && !m_extraPorts.contains(name))
         m_extraPorts.append(name);
 
-    endLink();
-    m_assembler.clear();
     ui->portNameBox->setEnabled(false);
     ui->openButton->setText(QString::fromLatin1(kOpenCaption));
     setLed(ui->toolButton_led, kGreenLed);
-    writeToPort(kGreetingToken);
     rememberPort(name);
 }
 
-void MainWindow::closePort(bool sayGoodbye)
+void MainWindow::closePort()
 {
-    endLink();
-    if (sayGoodbye) {
-        writeToPort(kGoodbyeToken);
-        drainPort();
-    }
-    serialPort.close();
-    // A frame that was waiting only for the next read arrived whole.
-    settleReceived(true);
+    m_link.close();
+    showPortClosed();
+}
 
+void MainWindow::onLinkLost()
+{
+    // Showing "connected" while every write vanishes would be a lie.
+    qCDebug(lcSerial) << "port lost:" << m_link.failure();
+    if (!portClosed())
+        showPortClosed();
+}
+
+void MainWindow::showPortClosed()
+{
     ParamStore &s = ParamData;
     for (IntField servo :
          {&ParamStore::Servo1, &ParamStore::Servo2, &ParamStore::Servo3, &ParamStore::Servo4,
@@ -284,37 +213,30 @@ void MainWindow::closePort(bool sayGoodbye)
     refreshPortList();
 }
 
-void MainWindow::onPortError(QSerialPort::SerialPortError error)
-{
-    // The device went away (unplugged, or the other end of a pseudo-terminal closed):
-    // showing "connected" while every write vanishes would be a lie.
-    if (error == QSerialPort::ResourceError && !portClosed()) {
-        qCDebug(lcSerial) << "port lost:" << serialPort.errorString();
-        closePort(false);
-    }
-}
-
 void MainWindow::serialPort_readyRead()
 {
-    const QByteArray chunk = serialPort.readAll();
-    if (chunk.isEmpty())
-        return;
-    m_assembler.feed(chunk, m_clock.elapsed(), ParamData,
-                     [this](const DecodedFrame &frame) { takeFrame(frame); });
-    afterFrames();
-    writeToPort(kAckToken);
-    scheduleSettling();
+    m_link.readAvailable();
 }
 
 void MainWindow::takeFrame(const DecodedFrame &frame)
 {
     qCDebug(lcFrames, "%s", frame.bytes.toHex().constData());
+    const bool settings =
+        frame.family == FrameFamily::Parameter || frame.family == FrameFamily::Aux;
+    // The answer to a check is the check's: the pages keep what the pilot wrote.
+    if (settings && m_link.checking())
+        return;
     if (frame.readFlag != 0)
         qDebug("ReadFlag:%d", frame.readFlag);
-    // Settings show at once; live values wait for the next refresh.
-    if (frame.family == FrameFamily::Parameter)
+    storeFrame(frame, ParamData);
+    if (frame.family == FrameFamily::Parameter) {
+        // Settings show at once; live values wait for the next refresh. The mirrors and the
+        // range check come first: the D/R boxes showing the entry before this frame would
+        // write it back over the entry just received.
+        afterFrames();
         ui_Display();
-    if (frame.family == FrameFamily::Parameter || frame.family == FrameFamily::Aux)
+    }
+    if (settings)
         syncReceived(frame.bytes);
 }
 
@@ -322,44 +244,6 @@ void MainWindow::afterFrames()
 {
     Dr_DataSelet();
     FalseSaveData();
-}
-
-void MainWindow::scheduleSettling()
-{
-    if (m_settleTimer != 0)
-        killTimer(m_settleTimer);
-    const qint64 wait = m_assembler.msUntilExpiry(m_clock.elapsed());
-    m_settleTimer = wait < 0 ? 0 : startTimer(int(wait), Qt::PreciseTimer);
-}
-
-void MainWindow::timerEvent(QTimerEvent *event)
-{
-    if (event->timerId() != m_settleTimer) {
-        QMainWindow::timerEvent(event);
-        return;
-    }
-    // The last frame of a burst may have waited for a read that did not come.
-    settleReceived(false);
-}
-
-void MainWindow::settleReceived(bool portClosing)
-{
-    if (m_settleTimer != 0)
-        killTimer(m_settleTimer);
-    m_settleTimer = 0;
-    bool took = false;
-    const auto onFrame = [this, &took](const DecodedFrame &frame) {
-        took = true;
-        takeFrame(frame);
-    };
-    if (portClosing)
-        m_assembler.finish(ParamData, onFrame);
-    else
-        m_assembler.expire(m_clock.elapsed(), ParamData, onFrame);
-    if (took)
-        afterFrames();
-    if (!portClosing)
-        scheduleSettling();
 }
 
 int MainWindow::byteArrayToInt(QByteArray b, int a)
@@ -371,40 +255,54 @@ bool MainWindow::guardButton(QWidget *button, int ms)
 {
     m_guardedButtons.append(button);
     updateButtons();
-    const bool linkKept = waitOnLink(ms);
+    const bool linkKept = m_link.pause(ms);
     m_guardedButtons.removeOne(button);
     updateButtons();
     return linkKept;
 }
 
-quint64 MainWindow::beginSending(QWidget *button)
+bool MainWindow::guardOpenPort(QWidget *button, int ms)
 {
-    if (sending())
-        return 0;
-    m_sendingLink = m_link;
-    m_sendingButton = button;
-    updateButtons();
-    return m_link;
+    // A click made on a connection that ended meanwhile is not carried over to the next.
+    if (!guardButton(button, ms))
+        return false;
+    if (portClosed()) {
+        showNote("Please open the serial port!");
+        return false;
+    }
+    return true;
 }
 
-void MainWindow::endSending(quint64 link)
+quint64 MainWindow::beginSending()
 {
-    // An operation whose link ended may come back after a newer one took the mark.
-    if (m_sendingLink != link)
-        return;
-    m_sendingLink = 0;
-    m_sendingButton = nullptr;
-    updateButtons();
-    if (m_closeWhenDone)
+    return m_link.beginOperation();
+}
+
+void MainWindow::endSending(quint64 operation)
+{
+    if (m_link.endOperation(operation) && m_closeWhenDone)
         QTimer::singleShot(0, this, [this] { close(); });
 }
 
 void MainWindow::on_toolButton_Read_clicked()
 {
-    if (sending())
+    if (m_link.lineHeld())
         return;
     const Busy busy(this);
-    runSequence(kReadSequence, ui->toolButton_Read, 0);
+    for (const LinkStep &step : kReadSequence) {
+        const int pauseMs = m_link.pacing().of(step.pauseMs);
+        if (step.kind == LinkStep::Guard) {
+            if (!guardOpenPort(ui->toolButton_Read, pauseMs))
+                return;
+            // A WRITE, RESET or SAVE that began meanwhile holds the line until it is done.
+            if (m_link.lineHeld())
+                return;
+        } else if (step.kind == LinkStep::Request) {
+            // The answer is taken whenever it comes; this only gives it time.
+            m_link.request(step.token);
+            waitMs(pauseMs);
+        }
+    }
 }
 
 void MainWindow::on_toolButton_Send_clicked()
@@ -417,54 +315,71 @@ void MainWindow::on_toolButton_Reset_clicked()
     sendToTransmitter(ui->toolButton_Reset, kResetSequence);
 }
 
-void MainWindow::sendToTransmitter(QWidget *button, const LinkSequence &sequence)
+QByteArray MainWindow::buildFrame(const FrameLayout &layout)
 {
-    const quint64 link = beginSending(button);
-    if (link == 0)
-        return;
-    const auto done = qScopeGuard([this, link] { endSending(link); });
-    const Busy busy(this);
-    if (runSequence(sequence, button, link))
-        syncSent();
+    QString &buffer = frameBuffer(layout);
+    buildFrameInto(layout, ParamData, buffer);
+    return buffer.toLatin1();
 }
 
-bool MainWindow::runSequence(const LinkSequence &sequence, QWidget *button, quint64 link)
+void MainWindow::sendToTransmitter(QWidget *button, const LinkSequence &sequence)
 {
-    // A WRITE or RESET holds the line from its start; a READ only borrows it.
-    const bool holdsLine = link != 0;
-    for (const LinkStep &step : sequence) {
-        switch (step.kind) {
-        case LinkStep::Guard:
-            // A click made on a connection that ended meanwhile is not carried over to the next.
-            if (!guardButton(button, step.pauseMs))
-                return false;
-            if (portClosed()) {
-                showNote("Please open the serial port!");
-                return false;
-            }
-            // A WRITE, RESET or SAVE that began meanwhile owns the line until its last frame.
-            if (!holdsLine && sending())
-                return false;
-            break;
-        case LinkStep::FactoryValues:
+    const quint64 operation = beginSending();
+    if (operation == 0)
+        return;
+    const QString done =
+        &sequence == &kResetSequence ? QStringLiteral("reset") : QStringLiteral("written");
+    TransmitterLink::Check check;
+    QByteArray sent;
+    ParamStore written = ParamData;
+    {
+        const auto finished = qScopeGuard([this, operation] { endSending(operation); });
+        const Busy busy(this);
+        TransmitterLink::SendSteps steps;
+        steps.guard = [this, button](int ms) { return guardOpenPort(button, ms); };
+        steps.factoryValues = [this] {
             RestData();
             RestData2();
-            break;
-        case LinkStep::Frame:
-            sendFrame(*step.frame, frameBuffer(*step.frame), step.pauseMs, link);
-            break;
-        case LinkStep::Send:
-        case LinkStep::Request:
-            // The transmitter commits what it has at "WWW": never after a set cut short.
-            if (holdsLine && !ownsLine(link))
-                return false;
-            writeToPort(step.token);
-            if (step.pauseMs > 0)
-                waitMs(step.pauseMs);
-            break;
+        };
+        steps.frame = [this](const FrameLayout &layout) { return buildFrame(layout); };
+        if (!m_link.send(operation, sequence, steps).whole)
+            return;
+        syncSent();
+        sent = (SendBuf1 + SendBuf2 + SendBuf3).toLatin1();
+        // A window on its way out takes no answer: the set is out, and nobody would see it.
+        if (!m_checkAfterWriting || m_closeWhenDone) {
+            keepInHistory(sent, done);
+            return;
         }
+        parseParameterText(QString::fromLatin1(sent), written);
+        check = m_link.check(operation, written);
     }
-    return true;
+    switch (check.outcome) {
+    case TransmitterLink::Check::Confirmed:
+        keepInHistory(sent, done + QLatin1String(", checked"));
+        break;
+    case TransmitterLink::Check::Mismatch:
+        keepInHistory(sent, done + QLatin1String(", not confirmed"));
+        keepInHistory(buildParameterFile(check.held), QStringLiteral("transmitter after write"));
+        break;
+    case TransmitterLink::Check::NoAnswer:
+    case TransmitterLink::Check::Ended:
+        keepInHistory(sent, done + QLatin1String(", not checked"));
+        break;
+    }
+    if (reportCheck(check, written))
+        QTimer::singleShot(0, this,
+                           [this, button, &sequence] { sendToTransmitter(button, sequence); });
+}
+
+void MainWindow::sendFrameAlone(const FrameLayout &layout)
+{
+    const quint64 operation = beginSending();
+    const auto finished = qScopeGuard([this, operation] { endSending(operation); });
+    const LinkStep step{LinkStep::Frame, nullptr, &layout, kFrameWaitMs};
+    TransmitterLink::SendSteps steps;
+    steps.frame = [this](const FrameLayout &frame) { return buildFrame(frame); };
+    m_link.send(operation, LinkSequence{&step, 1}, steps);
 }
 
 void MainWindow::RestData()
@@ -477,36 +392,19 @@ void MainWindow::RestData2()
     applyFactoryFrameHExceptRates(ParamData);
 }
 
-void MainWindow::sendFrame(const FrameLayout &layout, QString &buffer, int pauseMs, quint64 link)
-{
-    buildFrameInto(layout, ParamData, buffer);
-    // SAVE files the frames as they were built for it: a WRITE begun on a newer line while
-    // this one waits builds into the same buffers.
-    if (m_framesFiled && link == m_framesLink)
-        m_framesFiled->append(buffer.toLatin1());
-    // Once the operation's link has ended the frame is only built: SAVE still files it.
-    if (!ownsLine(link))
-        return;
-    if (serialPort.isOpen()) { // a save with the port closed still paces itself the same way
-        const QByteArray bytes = buffer.toUtf8();
-        serialPort.write(bytes.constData(), bytes.size());
-    }
-    waitOnLink(pauseMs);
-}
-
 void MainWindow::SendData1()
 {
-    sendFrame(kFrameS, frameBuffer(kFrameS), kFrameWaitMs, m_framesLink);
+    sendFrameAlone(kFrameS);
 }
 
 void MainWindow::SendData2()
 {
-    sendFrame(kFrameG, frameBuffer(kFrameG), kFrameWaitMs, m_framesLink);
+    sendFrameAlone(kFrameG);
 }
 
 void MainWindow::SendData3()
 {
-    sendFrame(kFrameH, frameBuffer(kFrameH), kFrameWaitMs, m_framesLink);
+    sendFrameAlone(kFrameH);
 }
 
 void MainWindow::Dr_DataSelet()

@@ -3,20 +3,22 @@
 
 #include "decoder.h"
 #include "linksequence.h"
+#include "sethistory.h"
+#include "transmitterlink.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
-#include <QSerialPort>
 #include <QStringList>
+#include <QTimer>
 #include <QVector>
 
 QT_BEGIN_NAMESPACE
 namespace Ui {
 class MainWindow;
 }
-class QEventLoop;
+class QAction;
+class QLabel;
+class QMenu;
 class QSettings;
-class QTimer;
 QT_END_NAMESPACE
 
 struct FrameLayout;
@@ -49,11 +51,16 @@ public:
     // the transmitter, or saved to or loaded from a file.
     bool settingsChanged() const;
 
+    // After WRITE and RESET the set is read back and compared with what was sent. On unless
+    // turned off; the pilot's choice is kept in the settings of useSettings().
+    void setCheckAfterWriting(bool check);
+    bool checksAfterWriting() const { return m_checkAfterWriting; }
+    // From now on every set the window sees is kept in this folder; none without one.
+    void useHistory(const QString &folder);
+
 protected:
     // While a WRITE, RESET or SAVE runs, the window stays until it has finished.
     void closeEvent(QCloseEvent *event) override;
-    // Settles the receive buffer when no read has come to do it.
-    void timerEvent(QTimerEvent *event) override;
     // Notes that the application quits: Qt 6 closes the windows first, and then the window
     // neither waits nor asks.
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -219,48 +226,34 @@ private slots:
 
 private:
     void refreshPortList();
-    void closePort(bool sayGoodbye);
-    void onPortError(QSerialPort::SerialPortError error);
-    void writeToPort(const char *text);
-    // Hands what QSerialPort still queues to the driver, which close() would discard.
-    void drainPort();
+    // The user's CLOSE, and what the window shows once the port is closed, however it closed.
+    void closePort();
+    void showPortClosed();
+    void onLinkLost();
     bool portClosed() const;
-    // What happens to each frame the receive buffer takes, and after a batch of them.
+    // What happens to each frame the link takes, and after a chunk of them.
     void takeFrame(const DecodedFrame &frame);
     void afterFrames();
-    // Bytes the receive buffer holds are settled when their wait is over, read or not, and
-    // when the port closes.
-    void scheduleSettling();
-    void settleReceived(bool portClosing);
 
-    // Every operation belongs to the link it was started on. A link ends when the port
-    // opens or closes (by the user or because the device went away), or when the application
-    // quits under a running operation: from then on that operation sends nothing, anywhere.
-    void endLink();
-    // Waits like waitMs, but returns early when the link ends. True when the whole wait
-    // passed on the same link.
-    bool waitOnLink(int ms);
     // Disables the button for the guard time; true when the link lasted through it.
-    bool guardButton(QWidget *button, int ms = kButtonGuardMs);
-
-    // WRITE, RESET and SAVE put frames on the wire one at a time. beginSending() binds one to
-    // the current link and returns that link, or 0 while another one is running.
-    quint64 beginSending(QWidget *button);
-    void endSending(quint64 link);
-    // A WRITE, RESET or SAVE runs and its link has not ended.
-    bool sending() const { return m_sendingLink != 0 && m_sendingLink == m_link; }
-    // The operation bound to `link` still owns the line: its link has not ended and no other
-    // operation has taken the line since (one may, inside a modal dialog of the first).
-    bool ownsLine(quint64 link) const { return link != 0 && link == m_sendingLink && sending(); }
-    // Builds the frame into its buffer; puts it on the line, paced, only for the operation
-    // that owns the line.
-    void sendFrame(const FrameLayout &layout, QString &buffer, int pauseMs, quint64 link);
-    // READ, WRITE and RESET: walks the operation's steps, started from `button`; `link` is
-    // the operation's own for WRITE and RESET, 0 for READ, which only borrows the line. True
-    // when every step ran.
-    bool runSequence(const LinkSequence &sequence, QWidget *button, quint64 link);
-    // WRITE or RESET, which hold the line until their last frame.
+    bool guardButton(QWidget *button, int ms);
+    // The guard of READ, WRITE and RESET: then the port must be open.
+    bool guardOpenPort(QWidget *button, int ms);
+    // WRITE, RESET and SAVE hold the line one at a time: beginSending() returns the
+    // operation, or 0 while another one holds it.
+    quint64 beginSending();
+    void endSending(quint64 operation);
+    // Builds the frame into its buffer from the pilot's settings; what goes on the line.
+    QByteArray buildFrame(const FrameLayout &layout);
+    // SendData1..3 on their own: one frame, paced, unless an operation holds the line.
+    void sendFrameAlone(const FrameLayout &layout);
+    // WRITE or RESET, then the check of what the transmitter took.
     void sendToTransmitter(QWidget *button, const LinkSequence &sequence);
+    // What the check found, for the pilot. Returns whether to write again.
+    bool reportCheck(const TransmitterLink::Check &check, const ParamStore &sent);
+    void showNotice(const QString &text);
+    void keepInHistory(const QByteArray &parameterFile, const QString &what);
+    void setUpCheckMenu();
 
     // Shows the busy cursor while READ, WRITE, RESET or SAVE runs; they nest.
     class Busy
@@ -286,27 +279,24 @@ private:
     void syncLoaded(const ParameterTextResult &found);
 
     Ui::MainWindow *ui = nullptr;
-    QSerialPort serialPort;
+    // The serial port and everything on it; a child, so that tests can set its pacing.
+    TransmitterLink m_link{this};
     QTimer *displayTimer = nullptr;
     QString fileName;
 
-    FrameAssembler m_assembler;
-    QElapsedTimer m_clock;
-    int m_settleTimer = 0;               // timer id; a plain timer, not a child QTimer
     QStringList m_extraPorts;            // ports typed or given on the command line
-    quint64 m_link = 1;                  // the current link; see endLink()
-    quint64 m_sendingLink = 0;           // link of the running WRITE, RESET or SAVE, or 0
-    QVector<QEventLoop *> m_linkWaits;   // waits that end with the link
-    quint64 m_framesLink = 0;            // the operation whose frames SendData1..3 build (SAVE)
-    QByteArray *m_framesFiled = nullptr; // where SAVE keeps the frames as its link built them
     bool m_closeWhenDone = false;        // the window was closed during a WRITE, RESET or SAVE
-
-    QWidget *m_sendingButton = nullptr;  // button of the running WRITE, RESET or SAVE
     QVector<QWidget *> m_guardedButtons; // buttons held back by their guard
     int m_busy = 0;                      // operations running, nested ones included
     QSettings *m_settings = nullptr;     // not owned
     bool m_quitting = false;             // the application has been asked to quit
     ParamStore m_synced = ParamData;     // the settings as last read, written, saved or loaded
+    bool m_checkAfterWriting = true;
+    QMenu *m_writeMenu = nullptr; // WRITE's and RESET's right-click menu
+    QAction *m_checkAction = nullptr;
+    QLabel *m_notice = nullptr; // a confirmation over the pages, gone by itself
+    QTimer m_noticeTimer;
+    SetHistory m_history;
 };
 
 // Module-level state shared by the operations, alive for the whole run.

@@ -12,8 +12,8 @@
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QScopeGuard>
-#include <QScopedValueRollback>
 #include <QTextStream>
+#include <QUrl>
 
 namespace {
 
@@ -40,13 +40,13 @@ bool isSpecialFile(const QString &path)
 
 void MainWindow::on_toolButton_Save_clicked()
 {
-    const quint64 link = beginSending(ui->toolButton_Save);
-    if (link == 0)
+    const quint64 operation = beginSending();
+    if (operation == 0)
         return;
-    const auto done = qScopeGuard([this, link] { endSending(link); });
+    const auto done = qScopeGuard([this, operation] { endSending(operation); });
     const Busy busy(this);
     // The file is written even when the link ends meanwhile; only the line falls silent.
-    guardButton(ui->toolButton_Save);
+    guardButton(ui->toolButton_Save, m_link.pacing().of(kButtonGuardMs));
 
     const QString path =
         QFileDialog::getSaveFileName(this, QStringLiteral("SAVE"), QStringLiteral("./"),
@@ -62,16 +62,17 @@ void MainWindow::on_toolButton_Save_clicked()
         showFileError(this);
         return;
     }
+    // The frames go to this SAVE's line only, and the file gets them as they were built for
+    // it: a WRITE begun inside the file dialog, on a newer line, builds its own into the same
+    // buffers.
     QByteArray filed;
-    {
-        // The frames go to this SAVE's line only; a WRITE begun inside the file dialog, on a
-        // newer line, has its own.
-        const QScopedValueRollback<quint64> frames(m_framesLink, link);
-        const QScopedValueRollback<QByteArray *> kept(m_framesFiled, &filed);
-        SendData1();
-        SendData2();
-        SendData3();
-    }
+    TransmitterLink::SendSteps steps;
+    steps.frame = [this, &filed](const FrameLayout &layout) {
+        const QByteArray frame = buildFrame(layout);
+        filed += frame;
+        return frame;
+    };
+    m_link.send(operation, kSaveSequence, steps);
     const bool complete = file.write(filed) == filed.size();
     if (!complete)
         file.cancelWriting();
@@ -84,12 +85,20 @@ void MainWindow::on_toolButton_Save_clicked()
 
 void MainWindow::on_toolButton_Load_clicked()
 {
-    if (sending())
+    if (m_link.lineHeld())
         return;
-    guardButton(ui->toolButton_Load);
+    guardButton(ui->toolButton_Load, m_link.pacing().of(kButtonGuardMs));
 
-    fileName = QFileDialog::getOpenFileName(this, QStringLiteral("Open file"), QStringLiteral("./"),
-                                            QStringLiteral("All file (*.*);;file (*.txt *.dat)"));
+    QFileDialog dialog(this, QStringLiteral("Open file"), QStringLiteral("./"),
+                       QStringLiteral("All file (*.*);;file (*.txt *.dat)"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (m_history.enabled()) {
+        // The set from before any write is two clicks away. A desktop's own dialog would
+        // not show the place.
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setSidebarUrls(dialog.sidebarUrls() << QUrl::fromLocalFile(m_history.folder()));
+    }
+    fileName = dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     ParameterTextResult found;
     if (!fileName.isEmpty()) {
         QFile file(fileName);
@@ -116,4 +125,6 @@ void MainWindow::on_toolButton_Load_clicked()
     Dr_DataSelet();
     FalseSaveData();
     syncLoaded(found);
+    if (found.sFrame || found.gFrame || found.hFrame)
+        keepInHistory(buildParameterFile(ParamData), QStringLiteral("loaded"));
 }

@@ -140,6 +140,9 @@ public:
     // tell whether it holds what was sent.
     Check check(quint64 operation, const ParamStore &settings);
 
+    // Takes what the port has: frames, then the chunk's "WWW". The port's readyRead calls it.
+    void readAvailable();
+
     // What the line has brought so far, each chunk's frames with the D/R mirrors re-derived
     // and the range check applied.
     const ParamStore &received() const { return m_received; }
@@ -166,7 +169,6 @@ private:
     void write(const QByteArray &bytes);
     void drain();
     void drop(const QString &why);
-    void readAvailable();
     void take(const DecodedFrame &frame);
     void afterFrames();
     void scheduleSettling();

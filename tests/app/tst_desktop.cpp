@@ -242,11 +242,11 @@ private slots:
         QTimer::singleShot(100, f.window.get(), [&] { inGuard = lookAt(f); });
         QTimer::singleShot(1200, f.window.get(), [&] { sending = lookAt(f); });
         QVERIFY(f.pty.waitForBytes(bytes, 5000));
-        // The clicked button keeps to its guard: held back, then ready again while the frames
-        // go out; every other one is shown as ignoring its click, as it does.
+        // Until the operation is done every button ignores its click, the clicked one too, and
+        // is shown so.
         QCOMPARE(inGuard.enabled, QStringList());
         QVERIFY(inGuard.busy);
-        QCOMPARE(sending.enabled, QStringList{buttonName});
+        QCOMPARE(sending.enabled, QStringList());
         QVERIFY(sending.busy);
         QTRY_COMPARE_WITH_TIMEOUT(lookAt(f).enabled, allButtons(), 2000);
         QTRY_VERIFY(!lookAt(f).busy);
