@@ -49,12 +49,19 @@ ReadBackCheck::Verdict ReadBackCheck::take(const ParamStore &held)
         return Confirmed;
     QVector<IntField> agreed;
     for (IntField field : fields) {
-        if (m_previousFields.contains(field) && m_previous.*field == held.*field)
-            agreed.append(field);
+        for (const ParamStore &earlier : qAsConst(m_earlier)) {
+            if (earlier.*field == held.*field) {
+                agreed.append(field);
+                break;
+            }
+        }
     }
-    if (agreed.isEmpty() && m_answers < kMostAnswers) {
-        m_previous = held;
-        m_previousFields = fields;
+    if (agreed.size() == fields.size()) {
+        m_mismatched = fields;
+        return Mismatch;
+    }
+    if (m_answers < kMostAnswers) {
+        m_earlier.append(held);
         return ReadAgain;
     }
     m_mismatched = agreed.isEmpty() ? fields : agreed;

@@ -21,14 +21,14 @@ QVector<IntField> mismatchedFields(const ParamStore &sent, const ParamStore &hel
 
 // Judges the whole answers of one check, in the order they came. Frames carry no checksum,
 // so one answer that differs may have been damaged on the line: a mismatch counts only when
-// a second answer holds the same values in fields that differ, and what is reported is those
-// fields. An answer that matches confirms the set, whatever came before it.
+// every field in which the latest answer differs was held with the same value by an earlier
+// answer. An answer that matches confirms the set, whatever came before it.
 class ReadBackCheck
 {
 public:
     enum Verdict { Confirmed, Mismatch, ReadAgain };
-    // After this many whole answers that never agreed the line is too poor to tell a damaged
-    // answer from a real one, and the latest differences are reported.
+    // After this many whole answers the line is too poor to tell a damaged answer from a real
+    // one: what two answers agree on is reported, or else the latest differences.
     static constexpr int kMostAnswers = 3;
 
     explicit ReadBackCheck(const ParamStore &sent);
@@ -42,8 +42,7 @@ public:
 
 private:
     ParamStore m_sent;
-    ParamStore m_previous;
-    QVector<IntField> m_previousFields;
+    QVector<ParamStore> m_earlier;
     QVector<IntField> m_mismatched;
     ParamStore m_latest;
     int m_answers = 0;

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Judging a check after a write: damage on the line must neither raise an alarm nor hide a
+// setting the transmitter did not take.
+#include "readback.h"
+#include "testdata.h"
+
+#include <QRandomGenerator>
+#include <QSet>
+#include <QTest>
+
+class tst_ReadBack : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void anAnswerDamagedOnceNeverDecidesTheCheck();
+};
+
+// Fresh seeds each run, printed; KORVA_READBACK_SEED repeats one.
+void tst_ReadBack::anAnswerDamagedOnceNeverDecidesTheCheck()
+{
+    bool fixed = false;
+    const quint32 seed = qEnvironmentVariableIntValue("KORVA_READBACK_SEED", &fixed);
+    const quint32 base = fixed ? seed : QRandomGenerator::global()->generate();
+    qInfo("seed %u", base);
+    const QVector<IntField> fields = readBackFields();
+    QRandomGenerator random(base);
+    for (int trial = 0; trial < 2000; ++trial) {
+        const ParamStore sent = asSent(randomInRange(random.generate()));
+        // The oracle: which settings the transmitter really holds otherwise.
+        ParamStore held = sent;
+        QSet<QString> real;
+        const int realCount = random.bounded(4) == 0 ? 0 : random.bounded(1, 6);
+        while (real.size() < realCount) {
+            const IntField f = fields.at(random.bounded(fields.size()));
+            real.insert(QLatin1String(intFieldName(f)));
+            held.*f = sent.*f + random.bounded(1, 30);
+        }
+        // Three answers at most, one of them (or none) damaged in up to four fields.
+        const int damaged = random.bounded(4);
+        ReadBackCheck check(sent);
+        ReadBackCheck::Verdict verdict = ReadBackCheck::ReadAgain;
+        for (int answer = 0; answer < 3 && verdict == ReadBackCheck::ReadAgain; ++answer) {
+            ParamStore line = held;
+            for (int n = answer == damaged ? random.bounded(1, 5) : 0; n > 0; --n) {
+                const IntField f = fields.at(random.bounded(fields.size()));
+                line.*f = qMax(sent.*f, held.*f) + random.bounded(1, 30);
+            }
+            verdict = check.take(line);
+        }
+        const QString where = QStringLiteral("seed %1, trial %2").arg(base).arg(trial);
+        QVERIFY2(verdict == (real.isEmpty() ? ReadBackCheck::Confirmed : ReadBackCheck::Mismatch),
+                 qPrintable(where));
+        if (verdict == ReadBackCheck::Mismatch) {
+            QSet<QString> reported;
+            for (IntField f : check.mismatched())
+                reported.insert(QLatin1String(intFieldName(f)));
+            QCOMPARE(reported, real);
+            const ParamStore told = check.held();
+            for (IntField f : fields)
+                QVERIFY2(told.*f == held.*f, qPrintable(where));
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_ReadBack)
+#include "tst_readback.moc"
