@@ -6,6 +6,7 @@
 #include "factory.h"
 #include "frames.h"
 #include "testdata.h"
+#include "transmitterlink.h"
 
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -407,6 +408,32 @@ private slots:
         f.pty.send(frame);
         QVERIFY(f.pty.waitForBytes(3, 2000));
         QCOMPARE(ParamData.*findIntField(field.constData())->member, expected);
+    }
+
+    // Each settings frame is shown at once. Were the D/R boxes still showing the entry from
+    // before the first frame, the second frame's refresh would write that back over it.
+    void dualRateFramesInQuickSuccessionAreWrittenAsReceived()
+    {
+        WindowFixture f;
+        LinkPacing fast;
+        fast.percent = 10;
+        f.window->findChild<TransmitterLink *>()->setPacing(fast);
+        QVERIFY(f.open());
+        QTest::qWait(250);
+        f.window->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->stop();
+        const QByteArray first = hexBytes("FE00A537646464646464"
+                                          "64FE"); // DR_UP_CH1 55
+        const QByteArray second = hexBytes("FE00A546646464646464"
+                                           "64FE"); // 70
+        f.pty.send(first);
+        QTest::qWait(10); // two chunks, and no periodic refresh between them
+        f.pty.send(second);
+        QTRY_COMPARE(ParamData.DR_UP_CH1, 70);
+        QTest::qWait(50);
+        f.pty.clearReceived();
+        f.button("toolButton_Send")->click();
+        QVERIFY(f.pty.waitForBytes(246, 3000));
+        QCOMPARE(f.pty.received().mid(162 + 1, 2), QByteArray("56")); // 70 + 16
     }
 
     void everyChunkIsAnsweredWithWww_data()
