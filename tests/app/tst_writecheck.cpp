@@ -9,6 +9,8 @@
 #include "transmitterlink.h"
 #include "transmittermodel.h"
 
+#include <QAction>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTemporaryDir>
 
@@ -199,6 +201,30 @@ private slots:
         QCOMPARE(buildParameterFile(ParamData),
                  transmittersValues ? buildParameterFile(old) : written);
         QCOMPARE(f.window->settingsChanged(), false);
+    }
+
+    // The right-click choice is the pilot's and is kept; --no-check is for one run only.
+    void onlyThePilotsChoiceIsRemembered()
+    {
+        QTemporaryDir dir;
+        QSettings settings(dir.filePath(QStringLiteral("k.conf")), QSettings::IniFormat);
+        {
+            MainWindow window;
+            window.useSettings(&settings);
+            QVERIFY(window.checksAfterWriting());
+            window.setCheckAfterWriting(false); // as --no-check does
+            QVERIFY(!window.checksAfterWriting());
+        }
+        {
+            MainWindow window;
+            window.useSettings(&settings);
+            QVERIFY(window.checksAfterWriting());
+            window.findChild<QAction *>(QStringLiteral("actionCheckAfterWriting"))->trigger();
+            QVERIFY(!window.checksAfterWriting());
+        }
+        MainWindow window;
+        window.useSettings(&settings);
+        QVERIFY(!window.checksAfterWriting());
     }
 
     void closingTheWindowEndsTheCheckQuietly()
