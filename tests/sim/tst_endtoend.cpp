@@ -7,6 +7,7 @@
 #include "paramstore.h"
 #include "resources.h"
 #include "testdata.h"
+#include "transmitterlink.h"
 #include "transmittermodel.h"
 
 #include <QAbstractButton>
@@ -70,6 +71,10 @@ struct Bench
             return false;
         ParamData = ParamStore{};
         window = std::make_unique<MainWindow>();
+        // These judge what the reads bring, not their pace: a tenth of every wait.
+        LinkPacing fast;
+        fast.percent = 10;
+        window->findChild<TransmitterLink *>()->setPacing(fast);
         window->addPort(sim.slavePath());
         window->show();
         button("openButton")->click();
