@@ -21,8 +21,11 @@ namespace {
 
 // Bound for each step of handing queued bytes to the driver before the port closes.
 constexpr int kDrainMs = 500;
-// A request asked again may still be answered after the answer is whole: the frames keep
-// coming back to back. Its tail belongs to the read, not to whatever follows it.
+// A transmitter sends its answer back to back: once its frames have stopped for this long,
+// an answer still incomplete lost frames on the line, and waiting longer brings nothing.
+constexpr int kAnswerEndedMs = 500;
+// A request asked again may still be answered after the answer is whole. Its tail belongs
+// to the read, not to whatever follows it.
 constexpr int kAnswerQuietMs = 250;
 
 } // namespace
@@ -95,6 +98,7 @@ bool TransmitterLink::open(const QString &portName)
     m_answerFlags.clear();
     m_collecting = false;
     m_failure.clear();
+    m_lastSettingsFrameMs = -1;
     m_clock.restart();
     end();
     write(kGreetingToken);
@@ -292,10 +296,7 @@ TransmitterLink::Answer TransmitterLink::readSettings(quint64 operation)
                     write(step.token);
                 }
                 ++answer.requests;
-                // The window gives an answer a fixed time; here it ends when the answer is
-                // whole, or after the timeout.
-                lasted =
-                    wait(m_pacing.of(m_pacing.answerTimeoutMs), [this] { return answerWhole(); });
+                lasted = awaitAnswer(m_pacing.of(m_pacing.answerTimeoutMs));
             }
             if (!lasted)
                 break;
@@ -310,6 +311,26 @@ TransmitterLink::Answer TransmitterLink::readSettings(quint64 operation)
             answer.missing.append(flag);
     }
     return answer;
+}
+
+bool TransmitterLink::awaitAnswer(int timeoutMs)
+{
+    // The window gives an answer a fixed time; here it ends when the answer is whole, when
+    // it has stopped coming, or after the timeout.
+    const qint64 askedAt = m_clock.elapsed();
+    const int endedMs = m_pacing.of(kAnswerEndedMs);
+    for (;;) {
+        const qint64 now = m_clock.elapsed();
+        qint64 until = askedAt + timeoutMs;
+        if (m_lastSettingsFrameMs >= askedAt)
+            until = qMin(until, m_lastSettingsFrameMs + endedMs);
+        if (now >= until)
+            return true;
+        if (!wait(int(qMin<qint64>(until - now, endedMs)), [this] { return answerWhole(); }))
+            return false;
+        if (answerWhole())
+            return true;
+    }
 }
 
 void TransmitterLink::waitForQuietLine()
@@ -333,13 +354,19 @@ TransmitterLink::Check TransmitterLink::check(quint64 operation, const ParamStor
     if (!pause(m_pacing.of(m_pacing.settleMs)) || !owns(operation))
         return result;
     ReadBackCheck judge(asSent(settings));
+    int incomplete = 0;
     for (;;) {
         result.answer = readSettings(operation);
         if (!owns(operation))
             return result;
+        // A transmitter that answered in part is there, and the line lost the rest: one more
+        // read before the pilot is told that the set may not have arrived.
         if (!result.answer.missing.isEmpty()) {
-            result.outcome = Check::NoAnswer;
-            return result;
+            if (result.answer.missing.size() == kSettingsFrameKinds || ++incomplete > 1) {
+                result.outcome = Check::NoAnswer;
+                return result;
+            }
+            continue;
         }
         switch (judge.take(result.answer.settings)) {
         case ReadBackCheck::Confirmed:

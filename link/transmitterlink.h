@@ -175,6 +175,7 @@ private:
     void settle(bool portClosed);
     void releaseWaits(bool onlyDone);
     bool answerWhole() const { return m_answerFlags.size() == kSettingsFrameKinds; }
+    bool awaitAnswer(int timeoutMs);
     void waitForQuietLine();
 
     struct Waiter;
@@ -190,7 +191,7 @@ private:
     QVector<Waiter *> m_waits;
     QVector<int> m_answerFlags;
     bool m_collecting = false; // a request awaits its whole answer
-    qint64 m_lastSettingsFrameMs = 0;
+    qint64 m_lastSettingsFrameMs = -1;
     bool m_checking = false;
     bool m_interrupted = false;
     QString m_failure;

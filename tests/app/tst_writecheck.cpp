@@ -25,8 +25,8 @@ void shortenWaits(MainWindow &window)
 }
 
 // Answers each "RR" as the script says: "held" what the transmitter took, "old" the set it
-// had before, "damaged" the held set with one byte of the sub-trim frame garbled, "none"
-// nothing.
+// had before, "damaged" the held set with one byte of the sub-trim frame garbled, "partial"
+// the held set without that frame, "none" nothing.
 class ScriptedTransmitter : public QObject
 {
 public:
@@ -58,9 +58,12 @@ private:
             return;
         for (QByteArray frame :
              encodeSettingsAnswer(answer == QLatin1String("old") ? m_old : m_held)) {
-            if (answer == QLatin1String("damaged") && quint8(frame.at(2)) == 0x55)
+            const bool subTrims =
+                frame.size() == kParameterFrameLength && quint8(frame.at(2)) == 0x55;
+            if (answer == QLatin1String("damaged") && subTrims)
                 frame[4] = char(frame.at(4) + 7); // sub2
-            m_pty.send(frame);
+            if (answer != QLatin1String("partial") || !subTrims)
+                m_pty.send(frame);
         }
     }
 
@@ -108,6 +111,9 @@ private slots:
         QTest::newRow("held") << QStringList{"held"} << QString() << "written, checked.txt";
         QTest::newRow("damaged once, then whole")
             << QStringList{"damaged", "held"} << QString() << "written, checked.txt";
+        QTest::newRow("answered in part, then whole")
+            << QStringList{"partial", "partial", "partial", "held"} << QString()
+            << "written, checked.txt";
         QTest::newRow("old set kept")
             << QStringList{"old", "old"} << kOffersMismatch << "written, not confirmed.txt";
         QTest::newRow("silent") << QStringList{"none", "none", "none"} << kOffersSilent
