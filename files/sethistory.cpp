@@ -101,7 +101,12 @@ QString SetHistory::keep(const QByteArray &parameterFile, const QString &what, c
     if (!prepare())
         return QString();
 
-    const QDateTime when = (at.isValid() ? at : QDateTime::currentDateTime()).toLocalTime();
+    QDateTime when = (at.isValid() ? at : QDateTime::currentDateTime()).toLocalTime();
+    // Two sets kept in one millisecond (a write and the transmitter's answer to its check)
+    // still sort in the order they were kept.
+    if (m_last.isValid() && when <= m_last)
+        when = m_last.addMSecs(1);
+    m_last = when;
     const QString stem =
         QLocale::c().toString(when, kStampFormat) + QLatin1Char(' ') + nameSafe(what);
     const QDir dir(m_folder);

@@ -39,4 +39,5 @@ private:
 
     QString m_folder;
     bool m_reported = false;
+    QDateTime m_last; // when the last set was kept
 };
