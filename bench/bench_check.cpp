@@ -125,11 +125,8 @@ int main(int argc, char *argv[])
     const QString state = dir.filePath(QStringLiteral("transmitter.txt"));
     const QString historyFolder = dir.filePath(QStringLiteral("history"));
     ParamStore held = settingsToWrite(factorySettings(), 0);
-    {
-        QFile file(state);
-        if (!file.open(QIODevice::WriteOnly) || file.write(buildParameterFile(held)) < 0)
-            return 1;
-    }
+    if (!writeStateFile(state, held))
+        return 1;
     QProcess sim;
     sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     const QString port =

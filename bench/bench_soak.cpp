@@ -163,11 +163,8 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     const QString state = dir.filePath(QStringLiteral("transmitter.txt"));
     ParamStore expected = settingsToWrite(factorySettings(), 0);
-    {
-        QFile file(state);
-        if (!file.open(QIODevice::WriteOnly) || file.write(buildParameterFile(expected)) < 0)
-            return 1;
-    }
+    if (!writeStateFile(state, expected))
+        return 1;
     QProcess sim;
     sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     const QString port = startSimulator(sim, argv[1],

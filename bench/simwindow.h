@@ -4,7 +4,11 @@
 // What the benchmarks that run the window against korva-sim share: the simulator started and
 // its port offered to the window, the port opened, and the event loop run for a while.
 
+#include "frames.h"
+#include "paramstore.h"
+
 #include <QAbstractButton>
+#include <QFile>
 #include <QEventLoop>
 #include <QProcess>
 #include <QTimer>
@@ -47,4 +51,12 @@ inline bool openPort(const QWidget &window, const char *bench)
         return true;
     std::fprintf(stderr, "%s: the port did not open\n", bench);
     return false;
+}
+
+// A simulator state file holding `settings`; false when it cannot be written.
+inline bool writeStateFile(const QString &path, const ParamStore &settings)
+{
+    QFile file(path);
+    const QByteArray bytes = buildParameterFile(settings);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
