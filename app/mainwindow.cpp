@@ -273,11 +273,6 @@ bool MainWindow::guardOpenPort(QWidget *button, int ms)
     return true;
 }
 
-quint64 MainWindow::beginSending()
-{
-    return m_link.beginOperation();
-}
-
 void MainWindow::endSending(quint64 operation)
 {
     if (m_link.endOperation(operation) && m_closeWhenDone)
@@ -324,7 +319,7 @@ QByteArray MainWindow::buildFrame(const FrameLayout &layout)
 
 void MainWindow::sendToTransmitter(QWidget *button, const LinkSequence &sequence)
 {
-    const quint64 operation = beginSending();
+    const quint64 operation = m_link.beginOperation();
     if (operation == 0)
         return;
     const QString done =
@@ -374,7 +369,7 @@ void MainWindow::sendToTransmitter(QWidget *button, const LinkSequence &sequence
 
 void MainWindow::sendFrameAlone(const FrameLayout &layout)
 {
-    const quint64 operation = beginSending();
+    const quint64 operation = m_link.beginOperation();
     const auto finished = qScopeGuard([this, operation] { endSending(operation); });
     const LinkStep step{LinkStep::Frame, nullptr, &layout, kFrameWaitMs};
     TransmitterLink::SendSteps steps;

@@ -239,9 +239,8 @@ private:
     bool guardButton(QWidget *button, int ms);
     // The guard of READ, WRITE and RESET: then the port must be open.
     bool guardOpenPort(QWidget *button, int ms);
-    // WRITE, RESET and SAVE hold the line one at a time: beginSending() returns the
-    // operation, or 0 while another one holds it.
-    quint64 beginSending();
+    // WRITE, RESET and SAVE hold the line one at a time (TransmitterLink::beginOperation);
+    // this frees it, and closes the window when that waited for the operation.
     void endSending(quint64 operation);
     // Builds the frame into its buffer from the pilot's settings; what goes on the line.
     QByteArray buildFrame(const FrameLayout &layout);

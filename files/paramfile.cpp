@@ -40,7 +40,7 @@ bool isSpecialFile(const QString &path)
 
 void MainWindow::on_toolButton_Save_clicked()
 {
-    const quint64 operation = beginSending();
+    const quint64 operation = m_link.beginOperation();
     if (operation == 0)
         return;
     const auto done = qScopeGuard([this, operation] { endSending(operation); });

@@ -21,12 +21,11 @@ namespace {
 
 // Bound for each step of handing queued bytes to the driver before the port closes.
 constexpr int kDrainMs = 500;
-// A transmitter sends its answer back to back: once its frames have stopped for this long,
-// an answer still incomplete lost frames on the line, and waiting longer brings nothing.
-constexpr int kAnswerEndedMs = 500;
-// A request asked again may still be answered after the answer is whole. Its tail belongs
+// A transmitter sends its answer back to back: once its frames have stopped for this long
+// the answer is over. One still incomplete lost frames on the line, and waiting longer brings
+// nothing; one asked again may still be coming after the set is whole, and its tail belongs
 // to the read, not to whatever follows it.
-constexpr int kAnswerQuietMs = 250;
+constexpr int kAnswerEndedMs = 500;
 
 } // namespace
 
@@ -337,7 +336,7 @@ void TransmitterLink::waitForQuietLine()
 {
     QElapsedTimer waited;
     waited.start();
-    const int quietMs = m_pacing.of(kAnswerQuietMs);
+    const int quietMs = m_pacing.of(kAnswerEndedMs);
     const int mostMs = m_pacing.of(m_pacing.answerTimeoutMs);
     for (;;) {
         const qint64 left = m_lastSettingsFrameMs + quietMs - m_clock.elapsed();
