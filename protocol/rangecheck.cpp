@@ -179,16 +179,20 @@ const RangeRule *findRangeRule(IntField member)
     return nullptr;
 }
 
-void replaceOutOfRangeValues(ParamStore &store)
+QVector<RangeReplacement> replaceOutOfRangeValues(ParamStore &store)
 {
+    QVector<RangeReplacement> replaced;
     const qint32 tenthsBefore = store.Volt_x10;
     for (const RangeRule &rule : kRangeRules) {
         qint32 &value = store.*rule.member;
-        if (value < rule.low || value > rule.high)
+        if (value < rule.low || value > rule.high) {
+            replaced.append({rule.member, value, rule.replacement});
             value = rule.replacement;
+        }
     }
     // Volt is shown and Volt_x10 is sent: a fallback of either takes the other with it, so
     // the panel never shows one voltage while another goes out. Written so that a NaN fails.
     if (store.Volt_x10 != tenthsBefore || !(store.Volt >= kVoltLow && store.Volt <= kVoltHigh))
         store.Volt = store.Volt_x10 / 10.0;
+    return replaced;
 }

@@ -271,3 +271,15 @@ QStringList differenceNames(const QVector<FieldDifference> &list)
         names.append(QLatin1String(d.name));
     return names;
 }
+
+QStringList replacementLines(const QVector<RangeReplacement> &replaced, const ParamStore &stored)
+{
+    QStringList lines;
+    for (const RangeReplacement &r : replaced) {
+        lines << QStringLiteral("%1: received %2, kept %3")
+                     .arg(settingLabel(r.member))
+                     .arg(r.received)
+                     .arg(settingText(r.member, stored));
+    }
+    return lines;
+}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "paramstore.h"
+#include "rangecheck.h"
 
 #include <QByteArray>
 #include <QString>
@@ -47,3 +48,7 @@ QString differenceTable(const QVector<FieldDifference> &list, const QString &lef
 
 // The names of the differing fields, for a one-line message.
 QStringList differenceNames(const QVector<FieldDifference> &list);
+
+// One line per value the range check replaced, for example
+// "Channels: Sub-trim CH3: received 120, kept 0"; `stored` is the store after the check.
+QStringList replacementLines(const QVector<RangeReplacement> &replaced, const ParamStore &stored);

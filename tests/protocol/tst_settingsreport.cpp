@@ -6,8 +6,8 @@
 #include "drselect.h"
 #include "frames.h"
 #include "linksequence.h"
-#include "readback.h"
 #include "rangecheck.h"
+#include "readback.h"
 #include "testdata.h"
 #include "valuenames.h"
 
@@ -57,6 +57,7 @@ private slots:
     void jsonHoldsEveryFieldOfTheStore();
     void differencesAreExactlyTheChangedSettings();
     void readBackChecksEverySettingButTheDrSelection();
+    void everyReplacedValueIsReported();
 };
 
 void tst_SettingsReport::damagedFilesAreRefused_data()
@@ -231,6 +232,38 @@ void tst_SettingsReport::readBackChecksEverySettingButTheDrSelection()
     // The channel the D/R page shows, and that channel's rates, go out and never come back.
     QCOMPARE(unchecked,
              (QVector<IntField>{&ParamStore::DR_CH, &ParamStore::DR_UP1, &ParamStore::DR_DOWN1}));
+}
+
+// Any field pushed anywhere, on a fresh seed each run: what the range check reports is exactly
+// what it changed, with the value before and after, and every report names its setting.
+void tst_SettingsReport::everyReplacedValueIsReported()
+{
+    const quint32 seed = std::random_device{}();
+    std::mt19937 rng(seed);
+    for (int round = 0; round < 500; ++round) {
+        const ParamStore received = [&] {
+            ParamStore s = randomSettings(rng());
+            for (int i = int(rng() % 6); i > 0; --i) {
+                const IntFieldInfo *f = intFieldsBegin() + rng() % quint32(intFieldCount());
+                s.*f->member = int(rng() % 701) - 350;
+            }
+            return s;
+        }();
+        ParamStore stored = received;
+        const QVector<RangeReplacement> replaced = replaceOutOfRangeValues(stored);
+        int changed = 0;
+        for (const IntFieldInfo *f = intFieldsBegin(); f != intFieldsEnd(); ++f)
+            changed += received.*f->member != stored.*f->member;
+        QVERIFY2(replaced.size() == changed, qPrintable(QString::number(seed)));
+        const QStringList lines = replacementLines(replaced, stored);
+        for (int i = 0; i < replaced.size(); ++i) {
+            const RangeReplacement &r = replaced.at(i);
+            QCOMPARE(r.received, received.*r.member);
+            QCOMPARE(r.stored, stored.*r.member);
+            QVERIFY(r.received != r.stored);
+            QVERIFY(lines.at(i).startsWith(settingLabel(r.member) + QLatin1String(": received ")));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_SettingsReport)
