@@ -247,6 +247,18 @@ int main()
             std::printf("# expected %d frames\n", kFrames);
     }
 
+    // The most likely reading of each 64-byte read together with the 19 bytes before it: what
+    // reading the line by that objective costs per frame.
+    QElapsedTimer timer;
+    timer.start();
+    long long checksum = 0;
+    for (int pos = 0; pos < stream.size(); pos += 64)
+        checksum += segmentation::bestScore(stream.mid(qMax(0, pos - 19), 83), true);
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    std::printf("decoder_best_reading_64 %.0f  # frames/s, best reading of 64-byte reads: %.1f "
+                "MB/s (score sum %lld)\n",
+                kFrames / seconds, bytes / seconds / 1e6, checksum);
+
     std::mt19937 lineRng(7);
     qint64 lineBytes = 0;
     const QVector<Read> line = makeRealisticLine(kFrames, lineRng, &lineBytes);

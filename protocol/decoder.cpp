@@ -631,6 +631,238 @@ void storeFrame(const DecodedFrame &frame, ParamStore &s)
     store(frame.bytes, 0, frame.family, s, &again);
 }
 
+namespace {
+
+// How likely a reading of undecided bytes is. The undecided bytes are read as the sequence of
+// pieces that best explains them: whole frames, frames cut short on the line, runs of garbage, and
+// at the end a frame still arriving. A reading scores, in hundredths of a bit, how unlikely the
+// bytes its frames constrain would be as noise, minus a prior for every cut and every garbage run;
+// the best reading is found by dynamic programming over the byte positions. The assumptions:
+// - a noise byte takes any value with p = 1/256: a marker (FE, the live kind, AA) is 8 bits;
+// - a parameter kind is one of 18 values: log2(256/18) = 3.83 bits;
+// - a payload value inside its field's range of r values out of 256 (65536 for a word) is
+//   log2(256/r) bits; a live word up to 0x0FFF (channel outputs, volts below 40.95) is
+//   log2(16) = 4 bits. A value outside its range costs 1 bit: transmitters do send them now
+//   and then, but a reading that puts one there is half as likely;
+// - an AUX frame has a single marker, so its four sources must be 0..5 (log2(256/6) bits each)
+//   or it is not one;
+// - a frame cut short claims only its markers and kind, and is charged for values out of
+//   range: its values were not delivered whole, and crediting them would let any run of
+//   small values pass for the start of a frame;
+// - about one frame in 128 is cut short, and about as often garbage lies between frames: each
+//   cut and each garbage run costs log2(128) = 7 bits.
+// The receive buffer below does not read the line by this score yet; it is checked on its own.
+namespace objective {
+
+constexpr int kMarkerBits = 800;
+constexpr int kKnownKindBits = 383;
+constexpr int kLiveWordBits = 400;
+constexpr int kLiveWordMax = 0x0FFF;
+constexpr int kOutOfRangeBits = -100;
+constexpr int kAuxSourceMax = 5;
+constexpr int kAuxSourceBits = 542;
+constexpr int kCutBits = 700;
+constexpr int kGarbageBits = 700;
+
+constexpr FrameFamily kFamilies[] = {FrameFamily::Channel, FrameFamily::LinkStatus,
+                                     FrameFamily::Aux, FrameFamily::Parameter};
+
+// Bits a payload slot of each parameter kind gives when in range, and its range.
+struct SlotRange
+{
+    bool checked = false;
+    int low = 0;
+    int high = 0;
+    int bits = 0;
+};
+
+const QVector<QVector<SlotRange>> &slotRanges()
+{
+    static const QVector<QVector<SlotRange>> ranges = [] {
+        QVector<QVector<SlotRange>> all;
+        for (const ParameterKind &k : kKinds) {
+            QVector<SlotRange> row;
+            for (const PayloadSlot &slot : k.payload) {
+                if (!slot.member)
+                    break;
+                const RangeRule *rule = findRangeRule(slot.member);
+                const double span = slot.word ? 65536.0 : 256.0;
+                row.append(
+                    rule ? SlotRange{true, rule->low, rule->high,
+                                     int(std::lround(
+                                         100 * std::log2(std::max(
+                                                   1.0, span / (rule->high - rule->low + 1)))))}
+                         : SlotRange{});
+            }
+            all.append(row);
+        }
+        return all;
+    }();
+    return ranges;
+}
+
+// What the first k bytes at `start` say for a frame of `family`, for every k up to the
+// frame's length or the end of the bytes: out[k], and in markers[k] the markers and kind
+// alone with what is out of range. Returns how many entries were filled: up to the first byte that
+// breaks a marker.
+int prefixScores(const QByteArray &b, int start, FrameFamily family, int *out, int *markers)
+{
+    int markerScore = 0;
+    const int length = std::min(frameLength(family), int(b.size()) - start);
+    int score = 0;
+    const ParameterKind *kind = nullptr;
+    out[0] = markers[0] = 0;
+    int k = 1;
+    for (; k <= length; ++k) {
+        const int i = k - 1;
+        const quint8 v = at(b, start + i);
+        bool ok = true;
+        switch (family) {
+        case FrameFamily::Channel:
+        case FrameFamily::LinkStatus:
+            if (i == 0 || i == 1) {
+                ok = v == (i == 0                           ? kFrameMarker
+                           : family == FrameFamily::Channel ? kChannelKind
+                                                            : kLinkStatusKind);
+                markerScore += kMarkerBits;
+            } else if (i % 2 == 1 && (family == FrameFamily::Channel || i == 5)) {
+                (bigEndianWordAt(b, start + i - 1) <= kLiveWordMax ? score : markerScore) +=
+                    bigEndianWordAt(b, start + i - 1) <= kLiveWordMax ? kLiveWordBits
+                                                                      : kOutOfRangeBits;
+            }
+            break;
+        case FrameFamily::Aux:
+            if (i == 2) {
+                ok = v == kAuxMarker;
+                markerScore += kMarkerBits;
+            } else if (i >= 3 && i <= 6) {
+                ok = v <= kAuxSourceMax;
+                score += kAuxSourceBits;
+            }
+            break;
+        case FrameFamily::Parameter:
+            if (i == 0 || i == 11) {
+                ok = v == kFrameMarker;
+                markerScore += kMarkerBits;
+            } else if (i == 2) {
+                kind = findParameterKind(v);
+                ok = kind != nullptr;
+                markerScore += kKnownKindBits;
+            } else if (kind) {
+                const QVector<SlotRange> &ranges = slotRanges()[int(kind - kKinds)];
+                for (int s = 0; s < ranges.size(); ++s) {
+                    const PayloadSlot &slot = kind->payload[s];
+                    if (!ranges[s].checked || slot.byte + (slot.word ? 1 : 0) != i)
+                        continue;
+                    const int value =
+                        (slot.word ? bigEndianWordAt(b, start + slot.byte) : v) - slot.offset;
+                    const bool inRange = value >= ranges[s].low && value <= ranges[s].high;
+                    (inRange ? score : markerScore) += inRange ? ranges[s].bits : kOutOfRangeBits;
+                }
+            }
+            break;
+        }
+        if (!ok)
+            break;
+        out[k] = score + markerScore;
+        markers[k] = markerScore;
+    }
+    return k;
+}
+
+struct Piece
+{
+    int start = 0;
+    int length = 0;
+    FrameFamily family = FrameFamily::Channel;
+    segmentation::Piece kind = segmentation::Piece::Garbage;
+    int before = 0; // while reading back: whether the piece before is garbage
+};
+
+// The best reading of `b`, piece by piece; with `open`, the last piece may be unfinished.
+QVector<Piece> bestReading(const QByteArray &b, bool open, int *total)
+{
+    using segmentation::kImpossible;
+    using Kind = segmentation::Piece;
+    const int n = b.size();
+    // best[2i + g]: best score of b[0, i) read to its end, g when its last piece is garbage.
+    QVarLengthArray<int, 256> best(2 * (n + 1));
+    QVarLengthArray<Piece, 256> from(2 * (n + 1));
+    std::fill(best.begin(), best.end(), kImpossible);
+    best[0] = 0;
+    const auto offer = [&](int state, int score, const Piece &p) {
+        if (score > best[state]) {
+            best[state] = score;
+            from[state] = p;
+        }
+    };
+    int prefix[kLiveFrameLength + 1];
+    int markers[kLiveFrameLength + 1];
+    for (int i = 0; i < n; ++i) {
+        const int g = best[2 * i + 1] > best[2 * i] ? 1 : 0;
+        const int here = best[2 * i + g];
+        if (here == kImpossible)
+            continue;
+        offer(2 * (i + 1) + 1, best[2 * i] - kGarbageBits, {i, 1, {}, Kind::Garbage, 0});
+        if (best[2 * i + 1] != kImpossible)
+            offer(2 * (i + 1) + 1, best[2 * i + 1], {i, 1, {}, Kind::Garbage, 1});
+        for (FrameFamily f : kFamilies) {
+            const int filled = prefixScores(b, i, f, prefix, markers);
+            const int length = frameLength(f);
+            for (int k = 1; k < filled; ++k) {
+                if (k == length)
+                    offer(2 * (i + k), here + prefix[k], {i, k, f, Kind::Whole, g});
+                else
+                    offer(2 * (i + k), here + markers[k] - kCutBits, {i, k, f, Kind::Cut, g});
+                if (open && k < length && i + k == n)
+                    offer(2 * n, here + prefix[k], {i, k, f, Kind::Unfinished, g});
+            }
+        }
+    }
+    int g = best[2 * n + 1] > best[2 * n] ? 1 : 0;
+    *total = best[2 * n + g];
+    QVector<Piece> pieces;
+    for (int i = n; i > 0;) {
+        const Piece p = from[2 * i + g];
+        if (p.kind == Kind::Garbage && !pieces.isEmpty() && pieces.last().kind == Kind::Garbage) {
+            pieces.last().start = p.start;
+            ++pieces.last().length;
+        } else {
+            pieces.append(p);
+        }
+        i = p.start;
+        g = p.before;
+    }
+    std::reverse(pieces.begin(), pieces.end());
+    return pieces;
+}
+
+} // namespace objective
+} // namespace
+
+int segmentation::pieceScore(const QByteArray &b, int start, int length, FrameFamily family,
+                             Piece piece)
+{
+    if (piece == Piece::Garbage)
+        return -objective::kGarbageBits;
+    int prefix[kLiveFrameLength + 1];
+    int markers[kLiveFrameLength + 1];
+    const int full = frameLength(family);
+    if (length < 1 || length > full ||
+        objective::prefixScores(b, start, family, prefix, markers) <= length ||
+        (piece == Piece::Whole) != (length == full) ||
+        (piece == Piece::Unfinished && start + length != b.size()))
+        return kImpossible;
+    return piece == Piece::Cut ? markers[length] - objective::kCutBits : prefix[length];
+}
+
+int segmentation::bestScore(const QByteArray &b, bool open)
+{
+    int total = 0;
+    objective::bestReading(b, open, &total);
+    return total;
+}
+
 // How the receive buffer reads the line.
 //
 // A chunk that is by itself exactly one frame (20 bytes FE 18|19, 8 bytes with AA at byte 2,

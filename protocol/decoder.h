@@ -78,6 +78,19 @@ bool decodeWholeChunk(const QByteArray &chunk, ParamStore &store, DecodedFrame *
 // Stores a frame the receive buffer took into another store, as it stored it in its own.
 void storeFrame(const DecodedFrame &frame, ParamStore &store);
 
+// Scoring the readings of undecided bytes, in hundredths of a bit (the objective is written
+// down in decoder.cpp).
+namespace segmentation {
+enum class Piece { Whole, Cut, Unfinished, Garbage };
+constexpr int kImpossible = -(1 << 28);
+// The score of reading bytes [start, start + length) of `b` as `piece` of a frame of `family`
+// (any family for garbage), or kImpossible when the bytes break the frame's markers.
+int pieceScore(const QByteArray &b, int start, int length, FrameFamily family, Piece piece);
+// The best total score over all readings of `b`; with `open`, the last piece may be a frame
+// still arriving.
+int bestScore(const QByteArray &b, bool open);
+} // namespace segmentation
+
 // Puts frames back together when the line splits, merges, cuts or garbles them. The rule
 // that decides between two readings of the same bytes is written down once, in decoder.cpp
 // above FrameAssembler::feed.

@@ -200,9 +200,9 @@ def main():
     print("decoder and frames ...", file=sys.stderr, flush=True)
     decoder = medians([bench / "bench_decoder"], runs)
     row("Decoder, realistic stream (split, merged, cut, noisy)", decoder["decoder_realistic"],
-        "frames/s", "> 1 M frames/s", decoder["decoder_realistic"] > 1e6)
+        "frames/s", "> 144 000 frames/s", decoder["decoder_realistic"] > 144e3)
     row("Decoder, clean stream in reads of 1..64 bytes", decoder["decoder_chunks_64"],
-        "frames/s", "> 1 M frames/s", decoder["decoder_chunks_64"] > 1e6)
+        "frames/s", "> 144 000 frames/s", decoder["decoder_chunks_64"] > 144e3)
     frames = medians([bench / "bench_frames"], runs)
     row("Build the S, G and H frames", frames["frames_build"], "sets/s", "> 10 k sets/s",
         frames["frames_build"] > 1e4)
