@@ -35,6 +35,7 @@ struct Settings
     bool verify = true;
     int count = 0; // 0: until interrupted
     bool json = false;
+    bool once = false; // read: the first whole answer, unconfirmed
 };
 
 struct Invocation
@@ -132,16 +133,46 @@ int runRead(const Invocation &call)
     TransmitterLink link;
     if (!openLink(link, call, port, &error))
         return fail(kExitLink, error);
-    const TransmitterLink::Answer answer = link.readSettings(link.beginOperation());
+    // Frames carry no checksum: one whole answer may hold a value damaged on the line, two
+    // that agree almost never do. The requests of every read share the one allowance.
+    const quint64 operation = link.beginOperation();
+    const int allowed = 1 + call.settings.pacing.retries;
+    TransmitterLink::Answer answer;
+    QVector<QByteArray> earlier;
+    QByteArray bytes;
+    for (int used = 0; used < allowed && bytes.isEmpty();) {
+        LinkPacing pacing = call.settings.pacing;
+        pacing.retries = allowed - used - 1;
+        link.setPacing(pacing);
+        answer = link.readSettings(operation);
+        used += qMax(1, answer.requests);
+        if (!linkTrouble(link).isEmpty())
+            break;
+        if (!answer.missing.isEmpty())
+            continue;
+        const QByteArray candidate = buildParameterFile(answer.settings);
+        if (call.settings.once || earlier.contains(candidate))
+            bytes = candidate;
+        earlier.append(candidate);
+    }
+    // The allowance ran out with a single whole answer and none against it.
+    if (bytes.isEmpty() && earlier.size() == 1 && answer.missing.isEmpty())
+        bytes = earlier.first();
     link.close();
     const QString untouched = QLatin1String("; ") + path + QLatin1String(" left as it was");
     const QString trouble = linkTrouble(link);
     if (!trouble.isEmpty())
         return fail(kExitLink, trouble + untouched);
-    if (!answer.missing.isEmpty())
+    if (bytes.isEmpty() && earlier.isEmpty())
         return fail(kExitLink, incompleteAnswer(port, answer) + untouched);
-
-    const QByteArray bytes = buildParameterFile(answer.settings);
+    if (bytes.isEmpty())
+        return fail(kExitLink, QStringLiteral("no two of %1 whole answer(s) from %2 agree; the "
+                                              "line damages frames")
+                                       .arg(earlier.size())
+                                       .arg(port) +
+                                   untouched);
+    for (const QString &line : replacementLines(answer.replaced, answer.settings))
+        fail(kExitSuccess, QLatin1String("out of range: ") + line);
     if (file.write(bytes) != bytes.size() || !file.commit())
         return fail(kExitUsage, QLatin1String("cannot write ") + path + QLatin1String(": ") +
                                     file.errorString());
@@ -286,7 +317,7 @@ int runMonitor(const Invocation &call)
     return kExitSuccess;
 }
 
-enum OptionId { Timeout, Retries, Settle, NoVerify, Count, Json };
+enum OptionId { Timeout, Retries, Settle, NoVerify, Count, Json, Once };
 
 struct Command
 {
@@ -308,7 +339,7 @@ const QVector<Command> &commands()
         {"read",
          {QStringLiteral("PORT"), QStringLiteral("FILE")},
          "Read the transmitter's settings into a 243-byte parameter file.",
-         {Timeout, Retries},
+         {Timeout, Retries, Once},
          runRead},
         {"write",
          {QStringLiteral("PORT"), QStringLiteral("FILE")},
@@ -367,6 +398,10 @@ QCommandLineOption option(OptionId id)
     case Json:
         return {QStringLiteral("json"),
                 QStringLiteral("Print one JSON object with every field of the settings.")};
+    case Once:
+        return {QStringLiteral("once"),
+                QStringLiteral("Take the first whole answer rather than wait for two that "
+                               "agree.")};
     }
     return QCommandLineOption(QString());
 }
@@ -472,7 +507,8 @@ int runCommandLine(const QStringList &arguments, Interruption &interruption)
 
     Invocation call{given, Settings(), interruption};
     for (OptionId id : command->options) {
-        if (id == NoVerify || id == Json || (id == Count && !parser.isSet(option(id))))
+        if (id == NoVerify || id == Json || id == Once ||
+            (id == Count && !parser.isSet(option(id))))
             continue;
         const int value = numberOption(parser, id, id == Count ? 1 : 0);
         if (value < 0) {
@@ -487,5 +523,6 @@ int runCommandLine(const QStringList &arguments, Interruption &interruption)
     }
     call.settings.verify = !command->options.contains(NoVerify) || !parser.isSet(option(NoVerify));
     call.settings.json = command->options.contains(Json) && parser.isSet(option(Json));
+    call.settings.once = command->options.contains(Once) && parser.isSet(option(Once));
     return command->run(call);
 }

@@ -11,6 +11,7 @@
 
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0) && defined(Q_OS_UNIX)
 #include <QThread>
+#include <algorithm>
 #include <sys/ioctl.h>
 #include <termios.h>
 #endif
@@ -289,6 +290,7 @@ TransmitterLink::Answer TransmitterLink::readSettings(quint64 operation)
                 // Only what answers this read counts, from its first request on.
                 if (answer.requests == 0) {
                     m_received = ParamStore();
+                    m_replaced.clear();
                     request(step.token);
                 } else {
                     m_collecting = true;
@@ -305,6 +307,11 @@ TransmitterLink::Answer TransmitterLink::readSettings(quint64 operation)
         waitForQuietLine();
     m_collecting = false;
     answer.settings = m_received;
+    // A later frame may have brought the field again, in range this time.
+    for (const RangeReplacement &r : qAsConst(m_replaced)) {
+        if (m_received.*r.member == r.stored)
+            answer.replaced.append(r);
+    }
     for (int flag = 1; flag <= kSettingsFrameKinds; ++flag) {
         if (answer.requests == 0 || !m_answerFlags.contains(flag))
             answer.missing.append(flag);
@@ -408,7 +415,15 @@ void TransmitterLink::take(const DecodedFrame &frame)
 void TransmitterLink::afterFrames()
 {
     selectDualRateEntry(m_received);
-    replaceOutOfRangeValues(m_received);
+    const QVector<RangeReplacement> replaced = replaceOutOfRangeValues(m_received);
+    for (const RangeReplacement &r : replaced) {
+        const auto same = [&r](const RangeReplacement &earlier) {
+            return earlier.member == r.member;
+        };
+        m_replaced.erase(std::remove_if(m_replaced.begin(), m_replaced.end(), same),
+                         m_replaced.end());
+        m_replaced.append(r);
+    }
     emit framesTaken();
     if (m_collecting && answerWhole()) {
         m_collecting = false;

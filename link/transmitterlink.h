@@ -4,6 +4,7 @@
 #include "decoder.h"
 #include "linksequence.h"
 #include "paramstore.h"
+#include "rangecheck.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -52,6 +53,8 @@ public:
         ParamStore settings;
         QVector<int> missing; // ReadFlags of the settings frames that never arrived
         int requests = 0;     // how many times "RR" went out
+        // Values the range check put back into range, as the answer still holds them
+        QVector<RangeReplacement> replaced;
     };
 
     // The parts of a WRITE, RESET or SAVE that only the caller knows.
@@ -190,7 +193,8 @@ private:
     quint64 m_holder = 0; // link of the operation holding the line, or 0
     QVector<Waiter *> m_waits;
     QVector<int> m_answerFlags;
-    bool m_collecting = false; // a request awaits its whole answer
+    QVector<RangeReplacement> m_replaced; // since the current read's first request
+    bool m_collecting = false;            // a request awaits its whole answer
     qint64 m_lastSettingsFrameMs = -1;
     bool m_checking = false;
     bool m_interrupted = false;

@@ -16,6 +16,7 @@ constexpr quint32 kSplitStream = 0x73706C74;
 constexpr quint32 kMergeStream = 0x6D726765;
 constexpr quint32 kCutStream = 0x63757420;
 constexpr quint32 kDamagedSplitStream = 0x64737074;
+constexpr quint32 kFlipStream = 0x666C6970;
 
 constexpr int kCutAttempts = 64;
 
@@ -45,6 +46,7 @@ LinkShaper::LinkShaper(Faults faults, quint32 seed)
     , m_splitRng(seed ^ kSplitStream)
     , m_mergeRng(seed ^ kMergeStream)
     , m_cutRng(seed ^ kCutStream)
+    , m_flipRng(seed ^ kFlipStream)
     , m_damagedSplitRng(seed ^ kDamagedSplitStream)
 {}
 
@@ -82,12 +84,23 @@ QByteArray LinkShaper::damage(const QByteArray &frame)
     return frame.left(length - 1);
 }
 
+// A frame carries no checksum, so a turned bit keeps its length and its look: only what it
+// says changes. The first byte is kept for the same reason a cut keeps it.
+QByteArray LinkShaper::flipBit(QByteArray frame)
+{
+    if (!m_faults.flip || pick(m_flipRng, 1, kFlipOneIn) != 1 || frame.size() < 2)
+        return frame;
+    const int at = pick(m_flipRng, 1, frame.size() - 1);
+    frame[at] = char(quint8(frame.at(at)) ^ (1u << pick(m_flipRng, 0, 7)));
+    return frame;
+}
+
 QVector<LinkShaper::Write> LinkShaper::push(const QByteArray &frame)
 {
     if (m_unit.bytes.isEmpty())
         m_groupTarget = m_faults.merge ? pick(m_mergeRng, kMinMerged, kMaxMerged) : 1;
     const QByteArray gap = noise();
-    const QByteArray damaged = damage(frame);
+    const QByteArray damaged = flipBit(damage(frame));
     const auto append = [&gap](Unit &unit, const QByteArray &bytes) {
         unit.bytes += gap;
         unit.frameStarts.append(unit.bytes.size());

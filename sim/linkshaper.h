@@ -20,6 +20,7 @@ public:
         bool merge = false; // two or three frames written at once
         bool noise = false; // now and then a few garbage bytes before a frame
         bool cut = false;   // now and then a run of bytes lost inside a frame
+        bool flip = false;  // now and then one bit of a frame's byte turned over
     };
 
     struct Write
@@ -36,7 +37,8 @@ public:
     static constexpr int kMaxMerged = 3;
     static constexpr int kNoiseOneIn = 6; // chance of noise before a frame
     static constexpr int kMaxNoiseBytes = 5;
-    static constexpr int kCutOneIn = 8; // chance of a frame losing a run of bytes
+    static constexpr int kCutOneIn = 8;  // chance of a frame losing a run of bytes
+    static constexpr int kFlipOneIn = 8; // chance of a frame having one bit flipped
 
     LinkShaper(Faults faults, quint32 seed);
 
@@ -72,12 +74,14 @@ private:
     static QVector<int> chooseCuts(const Unit &unit, std::mt19937 &rng);
     QByteArray noise();
     QByteArray damage(const QByteArray &frame);
+    QByteArray flipBit(QByteArray frame);
 
     Faults m_faults;
     std::mt19937 m_noiseRng;
     std::mt19937 m_splitRng;
     std::mt19937 m_mergeRng;
     std::mt19937 m_cutRng;
+    std::mt19937 m_flipRng;
     std::mt19937 m_damagedSplitRng;
     Unit m_unit; // as the transmitter sent it
     Unit m_wire; // as it reaches the reader, differing when a frame in it lost bytes

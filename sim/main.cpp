@@ -51,6 +51,10 @@ int main(int argc, char *argv[])
         QStringLiteral("cut"),
         QStringLiteral("Now and then lose a run of bytes inside a frame (about one frame in "
                        "eight), keeping its first byte."));
+    const QCommandLineOption flipOption(
+        QStringLiteral("flip"),
+        QStringLiteral("Now and then flip one bit of a byte inside a frame (about one frame in "
+                       "eight), keeping its first byte."));
     const QCommandLineOption ignoreOption(
         QStringLiteral("ignore"),
         QStringLiteral("Let every S, G or H frame go by without effect, as if the line lost it; "
@@ -64,7 +68,7 @@ int main(int argc, char *argv[])
         QStringLiteral("exit-on-stdin-close"),
         QStringLiteral("Exit cleanly when standard input reaches its end."));
     parser.addOptions({stateOption, seedOption, splitOption, mergeOption, noiseOption, cutOption,
-                       ignoreOption, logOption, stdinOption});
+                       flipOption, ignoreOption, logOption, stdinOption});
     parser.process(app);
 
     bool seedOk = false;
@@ -75,6 +79,7 @@ int main(int argc, char *argv[])
     options.faults.merge = parser.isSet(mergeOption);
     options.faults.noise = parser.isSet(noiseOption);
     options.faults.cut = parser.isSet(cutOption);
+    options.faults.flip = parser.isSet(flipOption);
     if (!seedOk) {
         std::fprintf(stderr, "korva-sim: --seed needs a number from 0 to 4294967295\n");
         return 2;

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <bitset>
 #include <cerrno>
 #include <csignal>
 #include <random>
@@ -284,6 +285,8 @@ private slots:
     void shapedOutputDecodesToTheSameFrames();
     void cutFramesLoseOneRunAfterTheirFirstByte_data();
     void cutFramesLoseOneRunAfterTheirFirstByte();
+    void flippedFramesDifferInSingleBits_data();
+    void flippedFramesDifferInSingleBits();
     void faultsWithoutCutKeepTheirBytes_data();
     void faultsWithoutCutKeepTheirBytes();
 
@@ -654,6 +657,35 @@ void tst_Simulator::cutFramesLoseOneRunAfterTheirFirstByte()
         QVERIFY(damagedSettings > 0 && damagedSettings < damaged);
         QVERIFY(lostEndMarker > 0);
     }
+}
+
+void tst_Simulator::flippedFramesDifferInSingleBits_data()
+{
+    addFaultRows({"flip", "flip and split", "flip and merge", "all"});
+}
+
+// A flip keeps a unit's length and turns at most one bit per frame.
+void tst_Simulator::flippedFramesDifferInSingleBits()
+{
+    const auto [split, merge, noise, seed] = fetchFaultCase();
+    const QVector<QByteArray> frames = transmitterFrames(seed);
+    const QVector<Unit> intact = shapeUnits({split, merge, noise, false}, seed, frames);
+    const QVector<Unit> flipped = shapeUnits({split, merge, noise, false, true}, seed, frames);
+    QCOMPARE(flipped.size(), intact.size());
+    int bits = 0;
+    for (int u = 0; u < intact.size(); ++u) {
+        const QByteArray sent = unitBytes(intact[u]);
+        const QByteArray wire = unitBytes(flipped[u]);
+        QCOMPARE(wire.size(), sent.size());
+        int unitBits = 0;
+        for (int i = 0; i < sent.size(); ++i)
+            unitBits += std::bitset<8>(quint8(sent[i] ^ wire[i])).count();
+        QVERIFY2(unitBits <= (merge ? LinkShaper::kMaxMerged : 1),
+                 qPrintable(QString::number(seed)));
+        bits += unitBits;
+    }
+    const int expected = frames.size() / LinkShaper::kFlipOneIn;
+    QVERIFY2(bits >= expected / 2 && bits <= expected * 2, qPrintable(QString::number(bits)));
 }
 
 void tst_Simulator::faultsWithoutCutKeepTheirBytes_data()
