@@ -49,6 +49,8 @@ QString &frameBuffer(const FrameLayout &layout)
     return &layout == &kFrameS ? SendBuf1 : &layout == &kFrameG ? SendBuf2 : SendBuf3;
 }
 
+const char kTransmitterGoneNotice[] = "The transmitter went away: port closed";
+
 void setLed(QToolButton *led, const char *image)
 {
     QIcon icon;
@@ -194,8 +196,15 @@ void MainWindow::onLinkLost()
 {
     // Showing "connected" while every write vanishes would be a lie.
     qCDebug(lcSerial) << "port lost:" << m_link.failure();
+    // Readings from a transmitter that went away would pass for live ones.
+    ParamData.TX_Volt = 0;
+    ParamData.EXT_Volt = 0;
+    ParamData.RSSI = 0;
     if (!portClosed())
         showPortClosed();
+    Servo_Display();
+    Recieve_Display();
+    showNotice(QString::fromLatin1(kTransmitterGoneNotice));
 }
 
 void MainWindow::showPortClosed()

@@ -46,7 +46,12 @@ TransmitterLink::TransmitterLink(QObject *parent)
     connect(&m_port, &QSerialPort::readyRead, this, &TransmitterLink::readAvailable);
     connect(&m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
         // Unplugged, or the other end of a pseudo-terminal closed: every write would vanish.
-        if ((e == QSerialPort::ResourceError || e == QSerialPort::WriteError) && m_port.isOpen())
+        // A hung-up tty reads as end of file (a read error to the port) over and over without
+        // ever becoming a resource error, so a read error ends the link too, or the read
+        // notifier would fire without pause.
+        const bool gone = e == QSerialPort::ResourceError || e == QSerialPort::WriteError ||
+                          e == QSerialPort::ReadError;
+        if (gone && m_port.isOpen())
             drop(m_port.portName() + QLatin1String(": ") + m_port.errorString());
     });
     m_clock.start();

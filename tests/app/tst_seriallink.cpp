@@ -3,6 +3,7 @@
 // state, a device that disappears, and the port list.
 #include "windowfixture.h"
 
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QToolButton>
@@ -134,6 +135,38 @@ private slots:
         QCOMPARE(f.w<QProgressBar>("progressBar_21")->value(), 1000);
         QCOMPARE(ParamData.Servo2, 1000);
         QVERIFY(f.watcher.messages().isEmpty());
+    }
+
+    void hangUpEndsLinkWithinASecond_data()
+    {
+        QTest::addColumn<bool>("slaveKept");
+        QTest::newRow("read error") << true;
+        QTest::newRow("end of file") << false;
+    }
+
+    void hangUpEndsLinkWithinASecond()
+    {
+        QFETCH(bool, slaveKept);
+        WindowFixture f;
+        QVERIFY(f.open());
+        ParamData.TX_Volt = 745;
+        ParamData.EXT_Volt = 1234;
+        ParamData.RSSI = 40;
+        QTRY_COMPARE(f.w<QLineEdit>("lineEdit_RSSI")->text(), QStringLiteral("-60dBm"));
+        if (slaveKept)
+            f.pty.closeMaster();
+        else
+            f.pty.hangUp();
+        QTRY_COMPARE_WITH_TIMEOUT(f.button("openButton")->text(), QStringLiteral("OPEN"), 1000);
+        const QImage led = f.w<QToolButton>("toolButton_led")->icon().pixmap(40, 40).toImage();
+        const QColor centre = led.pixelColor(20, 20);
+        QVERIFY2(centre.red() > centre.green(), "the LED should be red once the link ended");
+        QCOMPARE(f.w<QLineEdit>("lineEdit_TX")->text(), QStringLiteral(" 0.0V"));
+        QCOMPARE(f.w<QLineEdit>("lineEdit_EXT")->text(), QStringLiteral(" 0.0V"));
+        QCOMPARE(f.w<QLineEdit>("lineEdit_RSSI")->text(), QStringLiteral("null"));
+        const QLabel *notice = f.w<QLabel>("checkNotice");
+        QVERIFY(notice && notice->isVisible());
+        QVERIFY(notice->text().contains(QLatin1String("went away")));
     }
 
     void typedPortIsOpenedAndKept()

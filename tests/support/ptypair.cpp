@@ -36,6 +36,14 @@ PtyPair::~PtyPair()
         ::close(m_slaveKeeper);
 }
 
+void PtyPair::hangUp()
+{
+    closeMaster();
+    if (m_slaveKeeper >= 0)
+        ::close(m_slaveKeeper);
+    m_slaveKeeper = -1;
+}
+
 void PtyPair::closeMaster()
 {
     if (fd() < 0)

@@ -26,6 +26,9 @@ public:
 
     // Closes the master side: to the program, the device is gone.
     void closeMaster();
+    // Closes the master side and the slave kept here, as when the process playing the
+    // transmitter ends: the program's slave is hung up and reads end of file.
+    void hangUp();
 
 private:
     int m_slaveKeeper = -1; // keeps the pair alive while the program has the port closed
