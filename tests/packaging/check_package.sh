@@ -33,4 +33,20 @@ done
 dpkg-deb -x "$deb" "$out/root"
 version="$(env -u DISPLAY -u WAYLAND_DISPLAY "$out/root/usr/bin/korva-config" --version | head -n 1)"
 [ "$version" = "korva-config $(dpkg-deb -f "$deb" Version)" ] || fail "the packaged program says '$version'"
+
+for program in korva-config korva-sim korva-cli; do
+    page="$out/root/usr/share/man/man1/$program.1.gz"
+    [ -f "$page" ] || fail "no manual page for $program"
+    zcat "$page" | grep -q 'Displays help' || fail "the manual page of $program does not describe --help"
+done
+[ -f "$out/root/usr/share/bash-completion/completions/korva-cli" ] || fail "no bash completion for korva-cli"
+
+# Debian's own judgement of the package: no errors and no warnings, pedantic tags included.
+if command -v lintian >/dev/null; then
+    report="$(lintian --pedantic "$deb" 2>&1 | grep -v 'running with root privileges' || true)"
+    echo "$report"
+    ! grep -q '^[EW]:' <<<"$report" || fail "lintian reports errors or warnings"
+else
+    fail "lintian is missing (apt-get install lintian)"
+fi
 echo "PASS: $(basename "$deb") holds the programs and runs"
