@@ -288,6 +288,8 @@ private slots:
     void randomlySplitStreamGivesEveryFrameInOrder_data();
     void randomlySplitStreamGivesEveryFrameInOrder();
     void heldBytesNeverExceedOneFrame();
+    void liveFramesWithMarkersInsideSurviveAnyChunking_data();
+    void liveFramesWithMarkersInsideSurviveAnyChunking();
 };
 
 void TestDecoder::bigEndianWordAtReadsUnsigned_data()
@@ -1074,6 +1076,43 @@ void TestDecoder::heldBytesNeverExceedOneFrame()
         now += rng.bounded(30);
     }
     QVERIFY(r.maxHeld <= 19);
+}
+
+void TestDecoder::liveFramesWithMarkersInsideSurviveAnyChunking_data()
+{
+    // 7.66 V is 0x02FE, so every channel frame of a 2S pack there ends in FE; a servo at 1022
+    // is 0x03FE. A USB adapter hands over whatever arrived, cut anywhere.
+    QTest::addColumn<QList<int>>("cuts");
+    QTest::addColumn<bool>("more");
+    QTest::newRow("then a whole frame") << QList<int>{5, 40} << true;
+    QTest::newRow("then nothing") << QList<int>{5} << false;
+    QTest::newRow("FE to FE in a chunk of its own") << QList<int>{29, 41} << true;
+}
+
+void TestDecoder::liveFramesWithMarkersInsideSurviveAnyChunking()
+{
+    QFETCH(QList<int>, cuts);
+    QFETCH(bool, more);
+    const QVector<QByteArray> sent = {kChannel,
+                                      hex("FE1804250594"
+                                          "00EA03FE03C2040D054601F802FE"),
+                                      kChannel};
+    const int frames = more ? 3 : 2;
+    QByteArray line;
+    for (int i = 0; i < frames; ++i)
+        line += sent[i];
+    Receiver r;
+    int from = 0;
+    qint64 now = 0;
+    for (int cut : cuts + QList<int>{int(line.size())}) {
+        r.feed(line.mid(from, cut - from), now += 1);
+        from = cut;
+    }
+    r.assembler.expire(now + FrameAssembler::kHoldMs + 1, r.store,
+                       [&r](const DecodedFrame &f) { r.frames << tagOf(f); });
+    r.frames.removeAll(QStringLiteral("param c2/0")); // FE .. FE reported as a kind of its own
+    QCOMPARE(r.frames.count(QStringLiteral("channel 18/0")), frames);
+    QCOMPARE(differingFields(r.store, storeAfter(sent.mid(0, frames))), QStringList());
 }
 
 QTEST_APPLESS_MAIN(TestDecoder)
