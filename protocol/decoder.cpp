@@ -405,10 +405,14 @@ QVector<Candidate> Reader::candidatesAt(int p) const
             const quint8 b1 = at(m_b, p + 1);
             if (isLiveKind(b1)) {
                 // A live frame ending in a frame marker may have swallowed the next frame's
-                // first byte after losing one of its own.
-                const bool fits = liveValuesPlausible(m_b, p, b1) &&
-                                  !(available >= kLiveFrameLength &&
-                                    at(m_b, p + kLiveFrameLength - 1) == kFrameMarker);
+                // first byte after losing one of its own; not when a read that is a whole frame
+                // by itself comes right after it.
+                const bool nextStartsWhole =
+                    available == kLiveFrameLength && m_mode == Final && m_nextIsFrame;
+                const bool fits =
+                    liveValuesPlausible(m_b, p, b1) &&
+                    !(available >= kLiveFrameLength &&
+                      at(m_b, p + kLiveFrameLength - 1) == kFrameMarker && !nextStartsWhole);
                 const int bonus = b1 == kChannelKind ? kPlausibleChannelBonus : kPlausibleLinkBonus;
                 add(out, b1 == kChannelKind ? FrameFamily::Channel : FrameFamily::LinkStatus,
                     kLiveFrameLength, available, kLiveStrength + (fits ? bonus : 0), fits);
@@ -915,14 +919,17 @@ void FrameAssembler::feed(const QByteArray &chunk, qint64 nowMs, ParamStore &s,
 
 bool FrameAssembler::continuesHeldFrame(const QByteArray &chunk) const
 {
-    if (chunk.size() != kAuxFrameLength || auxSourcesPlausible(chunk, 0) || m_bytes.isEmpty())
+    if (chunk.size() != kAuxFrameLength || auxSourcesPlausible(chunk, 0))
         return false;
-    QByteArray joined = held();
-    joined += chunk;
-    const Reader reader(joined, Reader::Open);
-    for (const Candidate &c : reader.candidatesAt(0)) {
-        if (c.family != FrameFamily::Aux && c.strength >= kLiveStrength)
-            return true;
+    // A live or parameter frame begun anywhere in the undecided bytes, a whole frame waiting
+    // for the next read included, that the chunk goes on with.
+    for (int q = 0; q < m_bytes.size(); ++q) {
+        const Reader reader(m_bytes.mid(q) + chunk, Reader::Open);
+        for (const Candidate &c : reader.candidatesAt(0)) {
+            if (c.family != FrameFamily::Aux && c.strength >= kLiveStrength &&
+                c.length > m_bytes.size() - q)
+                return true;
+        }
     }
     return false;
 }
