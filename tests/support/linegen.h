@@ -1,0 +1,339 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// A line as a USB serial adapter delivers it: a transmitter streams live frames and answers
+// reads with bursts of settings frames; the line may lose runs of bytes anywhere, put garbage
+// between frames and flip bits; the adapter hands over whatever arrived every 1..16 ms, at
+// most 64 bytes at a time. What the line left intact is known, so that a receive buffer can be
+// judged against it: header only, so that tests and benchmarks share one generator.
+#include "decoder.h"
+#include "paramstore.h"
+#include "rangecheck.h"
+
+#include <QHash>
+#include <QSet>
+#include <QVector>
+
+#include <algorithm>
+#include <random>
+
+namespace linegen {
+
+class Rng
+{
+public:
+    explicit Rng(quint32 seed)
+        : m_engine(seed)
+    {}
+    int in(int low, int high) { return std::uniform_int_distribution<int>(low, high)(m_engine); }
+    bool chance(double p) { return std::uniform_real_distribution<double>(0, 1)(m_engine) < p; }
+    char byte() { return char(in(0, 255)); }
+    // A marker byte one time in eight, so that payloads hold every marker in every position.
+    char markerOr(int value)
+    {
+        static const quint8 markers[] = {kFrameMarker, kChannelKind, kLinkStatusKind, kAuxMarker};
+        return in(0, 7) == 0 ? char(markers[in(0, 3)]) : char(value);
+    }
+
+private:
+    std::mt19937 m_engine;
+};
+
+struct Damage
+{
+    int frames = 0;
+    double loss = 0;    // a run of 1..4 bytes is lost anywhere in a frame, markers included
+    double garbage = 0; // 1..11 random bytes come before a frame
+    double flip = 0;    // one bit of one byte of a frame is turned
+    double answer = 0;  // a read answer (AUX and 18 parameter frames) starts here
+};
+
+struct SentFrame
+{
+    QByteArray bytes;
+    bool damaged = false;
+    int start = 0;
+};
+
+struct Line
+{
+    QByteArray stream;
+    QVector<SentFrame> frames;
+    struct Read
+    {
+        int from;
+        int length;
+        qint64 atMs;
+    };
+    QVector<Read> reads;
+};
+
+// A frame as a transmitter sends it: values anywhere in their ranges, markers wherever a value
+// may take them, and zero in the bytes that no field uses.
+inline QByteArray makeFrame(Rng &rng, FrameFamily family, const ParameterKind *kind = nullptr)
+{
+    QByteArray f;
+    const auto word = [&f](int at, int value) {
+        f[at] = char(value >> 8);
+        f[at + 1] = char(value & 0xFF);
+    };
+    // A word up to `high` whose low byte is a marker when that fits.
+    const auto liveWord = [&](int at, int high) {
+        const int low = quint8(rng.markerOr(rng.in(0, 255)));
+        const int value = rng.in(0, high >> 8) * 256 + low;
+        word(at, value <= high ? value : rng.in(0, high));
+    };
+    switch (family) {
+    case FrameFamily::Channel:
+        f = QByteArray(kLiveFrameLength, '\0');
+        f[0] = char(kFrameMarker);
+        f[1] = char(kChannelKind);
+        for (int i = 0; i < 8; ++i)
+            liveWord(2 + 2 * i, 2000);
+        // 7.66 V, 0x02FE, often: a 2S pack there ends every channel frame in FE.
+        rng.chance(0.3) ? word(18, 0x02FE) : liveWord(18, 1700);
+        return f;
+    case FrameFamily::LinkStatus:
+        f = QByteArray(kLiveFrameLength, '\0');
+        f[0] = char(kFrameMarker);
+        f[1] = char(kLinkStatusKind);
+        f[2] = char(std::min(100, int(quint8(rng.markerOr(rng.in(0, 100)))))); // -100..0 dBm
+        liveWord(4, 600);
+        return f;
+    case FrameFamily::Aux:
+        f = QByteArray(kAuxFrameLength, '\0');
+        f[2] = char(kAuxMarker);
+        for (int i = 3; i <= 6; ++i)
+            f[i] = char(rng.in(0, 5));
+        return f;
+    case FrameFamily::Parameter:
+        break;
+    }
+    f = QByteArray(kParameterFrameLength, '\0');
+    f[0] = char(kFrameMarker);
+    f[2] = char(kind->kind);
+    f[11] = char(kFrameMarker);
+    for (const PayloadSlot &slot : kind->payload) {
+        if (!slot.member)
+            break;
+        const RangeRule *rule = findRangeRule(slot.member);
+        const int low = rule ? rule->low : 0, high = rule ? rule->high : 0xFFFF;
+        int value = rng.in(low, high);
+        // A marker where the range lets the byte be one.
+        const int marked = quint8(rng.markerOr(value + slot.offset)) - slot.offset;
+        if (!slot.word && marked >= low && marked <= high)
+            value = marked;
+        if (slot.word)
+            word(slot.byte, value);
+        else
+            f[slot.byte] = char(value + slot.offset);
+    }
+    return f;
+}
+
+// The shapes a read can have that make it one frame by itself, whatever came before.
+inline bool frameShaped(const QByteArray &c)
+{
+    const auto b = [&c](int i) { return quint8(c.at(i)); };
+    switch (c.size()) {
+    case kLiveFrameLength:
+        return b(0) == kFrameMarker && (b(1) == kChannelKind || b(1) == kLinkStatusKind);
+    case kAuxFrameLength:
+        return b(2) == kAuxMarker;
+    case kParameterFrameLength:
+        // Of no known kind it changes nothing, and the bytes are read with the rest too.
+        return b(0) == kFrameMarker && b(11) == kFrameMarker && findParameterKind(b(2));
+    default:
+        return false;
+    }
+}
+
+// Live frames all the time, and now and then a read answer: the AUX frame and the 18 kinds in
+// any order, with live frames among them. The adapter's reads follow the contract with the
+// transmitter: a read shaped like a frame is that frame.
+inline Line makeUsbLine(Rng &rng, const Damage &d)
+{
+    Line line;
+    QVector<QByteArray> answer;
+    for (int i = 0; i < d.frames; ++i) {
+        if (answer.isEmpty() && rng.chance(d.answer)) {
+            answer.append(makeFrame(rng, FrameFamily::Aux));
+            for (const ParameterKind *k = parameterKindsBegin(); k != parameterKindsEnd(); ++k)
+                answer.append(makeFrame(rng, FrameFamily::Parameter, k));
+            std::shuffle(answer.begin(), answer.end(), std::mt19937(quint32(rng.in(0, 1 << 30))));
+        }
+        SentFrame f;
+        if (!answer.isEmpty() && rng.chance(0.7)) {
+            f.bytes = answer.takeLast();
+        } else {
+            f.bytes =
+                makeFrame(rng, rng.chance(0.8) ? FrameFamily::Channel : FrameFamily::LinkStatus);
+        }
+        if (rng.chance(d.garbage)) {
+            for (int n = rng.in(1, 11); n > 0; --n)
+                line.stream += rng.byte();
+        }
+        if (rng.chance(d.loss)) {
+            const int from = rng.in(0, f.bytes.size() - 1);
+            f.bytes.remove(from, std::min(rng.in(1, 4), int(f.bytes.size()) - from));
+            f.damaged = true;
+        }
+        if (!f.bytes.isEmpty() && rng.chance(d.flip)) {
+            const int at = rng.in(0, f.bytes.size() - 1);
+            f.bytes[at] = char(f.bytes.at(at) ^ (1 << rng.in(0, 7)));
+            f.damaged = true;
+        }
+        f.start = line.stream.size();
+        line.stream += f.bytes;
+        line.frames.append(f);
+    }
+
+    QHash<int, int> intactAt;
+    for (const SentFrame &f : qAsConst(line.frames)) {
+        if (!f.damaged)
+            intactAt.insert(f.start, f.bytes.size());
+    }
+    qint64 now = 0;
+    for (int pos = 0; pos < line.stream.size();) {
+        int n = std::min(rng.in(1, 64), int(line.stream.size()) - pos);
+        while (pos + n < line.stream.size() && frameShaped(line.stream.mid(pos, n)) &&
+               intactAt.value(pos) != n)
+            ++n;
+        now += rng.in(1, 16);
+        line.reads.append({pos, n, now});
+        pos += n;
+    }
+    return line;
+}
+
+// The frames that reach the reader whole: not damaged, and not spread over more than the hold
+// time, after which the reader no longer waits for the rest.
+template<typename L> QVector<QByteArray> intactFrames(const L &line)
+{
+    QVector<qint64> arrival(line.stream.size());
+    for (const auto &r : line.reads) {
+        for (int i = r.from; i < r.from + r.length; ++i)
+            arrival[i] = r.atMs;
+    }
+    QVector<QByteArray> intact;
+    for (const auto &f : line.frames) {
+        const int last = f.start + f.bytes.size() - 1;
+        if (!f.damaged && arrival[last] - arrival[f.start] <= FrameAssembler::kHoldMs)
+            intact.append(f.bytes);
+    }
+    return intact;
+}
+
+// The values each field is set to by the given frames, found by decoding each of them on its
+// own over two different stores: a field the frame sets ends equal in both.
+inline QVector<QSet<qint32>> carriedValues(const QVector<QByteArray> &frames)
+{
+    QVector<QSet<qint32>> allowed(intFieldCount());
+    const ParamStore start;
+    for (int i = 0; i < intFieldCount(); ++i)
+        allowed[i].insert(start.*intFieldsBegin()[i].member);
+    ParamStore low, high;
+    for (const QByteArray &f : frames) {
+        for (int i = 0; i < intFieldCount(); ++i) {
+            low.*intFieldsBegin()[i].member = -1000000;
+            high.*intFieldsBegin()[i].member = 1000000;
+        }
+        DecodedFrame d;
+        if (!decodeWholeChunk(f, low, &d) || !decodeWholeChunk(f, high, &d))
+            qFatal("generated frame is not a frame");
+        for (int i = 0; i < intFieldCount(); ++i) {
+            const IntField m = intFieldsBegin()[i].member;
+            if (low.*m == high.*m)
+                allowed[i].insert(low.*m);
+        }
+    }
+    return allowed;
+}
+
+// What a receive buffer made of a line, against what the line left intact.
+struct Verdict
+{
+    int intact = 0;
+    int damaged = 0;
+    int lost = 0;           // intact frames that did not come out
+    int invented = 0;       // frames that came out but were not sent intact
+    int inventingReads = 0; // reads after which the store held a value no intact frame carried
+    int maxHeld = 0;        // the most bytes the buffer held after a read
+    QString first;          // the first frame lost or invented, with the line around it
+    QString firstValue;     // the first value no intact frame carried
+};
+
+// With `reportsCount`, a parameter frame of no known kind that comes out counts as invented;
+// otherwise it is left aside, as it changes nothing.
+template<typename L> Verdict judge(const L &line, bool reportsCount)
+{
+    Verdict v;
+    v.damaged = int(std::count_if(line.frames.begin(), line.frames.end(),
+                                  [](const auto &f) { return f.damaged; }));
+    const QVector<QByteArray> intact = intactFrames(line);
+    const QVector<QSet<qint32>> allowed = carriedValues(intact);
+    v.intact = intact.size();
+    FrameAssembler assembler;
+    ParamStore store;
+    QVector<QByteArray> decoded;
+    const auto onFrame = [&decoded, reportsCount](const DecodedFrame &f) {
+        if (reportsCount || f.family != FrameFamily::Parameter || f.readFlag != 0)
+            decoded.append(f.bytes);
+    };
+    qint64 lastMs = 0;
+    for (const auto &r : line.reads) {
+        // The window settles waiting bytes on a timer when no read comes.
+        const qint64 wait = assembler.msUntilExpiry(lastMs);
+        if (wait >= 0 && lastMs + wait < r.atMs)
+            assembler.expire(lastMs + wait, store, onFrame);
+        assembler.feed(line.stream.mid(r.from, r.length), r.atMs, store, onFrame);
+        lastMs = r.atMs;
+        v.maxHeld = std::max(v.maxHeld, int(assembler.held().size()));
+        for (int i = 0; i < intFieldCount(); ++i) {
+            const IntFieldInfo &field = intFieldsBegin()[i];
+            if (!allowed[i].contains(store.*field.member)) {
+                if (v.inventingReads++ == 0)
+                    v.firstValue = QStringLiteral("%1 = %2 after the read at byte %3")
+                                       .arg(QLatin1String(field.name))
+                                       .arg(store.*field.member)
+                                       .arg(r.from);
+                break;
+            }
+        }
+    }
+    assembler.expire(lastMs + FrameAssembler::kHoldMs + 1, store, onFrame);
+
+    const auto note = [&](const char *what, const QByteArray &frame) {
+        if (!v.first.isEmpty())
+            return;
+        const int at = line.stream.indexOf(frame);
+        v.first = QString::fromLatin1(what) + QLatin1Char(' ') +
+                  QString::fromLatin1(frame.toHex(' ')) +
+                  QStringLiteral(" near byte %1 of the line, which carried:").arg(at);
+        for (const auto &f : line.frames) {
+            if (std::abs(f.start - at) <= 40)
+                v.first += QStringLiteral("\n  at %1%2: %3")
+                               .arg(f.start)
+                               .arg(f.damaged ? QStringLiteral(" (damaged)") : QString())
+                               .arg(QString::fromLatin1(f.bytes.toHex(' ')));
+        }
+        v.first += QStringLiteral("\n  reads ending at");
+        for (const auto &r : line.reads) {
+            if (std::abs(r.from + r.length - at) <= 40)
+                v.first += QStringLiteral(" %1 (+%2 ms)").arg(r.from + r.length).arg(r.atMs);
+        }
+    };
+    for (int i = 0, j = 0; i < intact.size() || j < decoded.size();) {
+        if (i < intact.size() && j < decoded.size() && intact[i] == decoded[j]) {
+            ++i, ++j;
+        } else if (j < decoded.size() && !intact.mid(i, 3).contains(decoded[j])) {
+            note("decoded", decoded[j]);
+            ++v.invented, ++j;
+        } else {
+            note("lost", intact[i]);
+            ++v.lost, ++i;
+        }
+    }
+    return v;
+}
+
+} // namespace linegen
