@@ -256,7 +256,7 @@ struct Verdict
     int damaged = 0;
     int lost = 0;           // intact frames that did not come out
     int invented = 0;       // frames that came out but were not sent intact
-    int inventingReads = 0; // reads after which the store held a value no intact frame carried
+    int inventedValues = 0; // times a field took a value that no intact frame carried
     int maxHeld = 0;        // the most bytes the buffer held after a read
     QString first;          // the first frame lost or invented, with the line around it
     QString firstValue;     // the first value no intact frame carried
@@ -280,6 +280,7 @@ template<typename L> Verdict judge(const L &line, bool reportsCount)
             decoded.append(f.bytes);
     };
     qint64 lastMs = 0;
+    QVector<bool> wasMadeUp(intFieldCount());
     for (const auto &r : line.reads) {
         // The window settles waiting bytes on a timer when no read comes.
         const qint64 wait = assembler.msUntilExpiry(lastMs);
@@ -290,14 +291,13 @@ template<typename L> Verdict judge(const L &line, bool reportsCount)
         v.maxHeld = std::max(v.maxHeld, int(assembler.held().size()));
         for (int i = 0; i < intFieldCount(); ++i) {
             const IntFieldInfo &field = intFieldsBegin()[i];
-            if (!allowed[i].contains(store.*field.member)) {
-                if (v.inventingReads++ == 0)
-                    v.firstValue = QStringLiteral("%1 = %2 after the read at byte %3")
-                                       .arg(QLatin1String(field.name))
-                                       .arg(store.*field.member)
-                                       .arg(r.from);
-                break;
-            }
+            const bool madeUp = !allowed[i].contains(store.*field.member);
+            if (madeUp && !wasMadeUp[i] && v.inventedValues++ == 0)
+                v.firstValue = QStringLiteral("%1 = %2 after the read at byte %3")
+                                   .arg(QLatin1String(field.name))
+                                   .arg(store.*field.member)
+                                   .arg(r.from);
+            wasMadeUp[i] = madeUp;
         }
     }
     assembler.expire(lastMs + FrameAssembler::kHoldMs + 1, store, onFrame);
