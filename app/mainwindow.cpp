@@ -36,6 +36,9 @@ const char kClosedCaption[] = "OPEN";
 const char kOpenCaption[] = "CLOSE";
 const char kRedLed[] = ":/myImage/images/red.png";
 const char kGreenLed[] = ":/myImage/images/green.png";
+const char kClosedLedTip[] = "Port closed";
+const char kHeardLedTip[] = "Transmitter heard within the last second";
+const char kSilentLedTip[] = "Port open, but nothing heard for a second or more";
 constexpr int kCentre = 1000;
 
 void showNote(const char *text)
@@ -51,11 +54,26 @@ QString &frameBuffer(const FrameLayout &layout)
 
 const char kTransmitterGoneNotice[] = "The transmitter went away: port closed";
 
-void setLed(QToolButton *led, const char *image)
+// How long after the last frame the LED still says the transmitter is heard.
+constexpr int kHeardMs = 1000;
+
+void setLed(QToolButton *led, const char *image, const char *tip)
 {
     QIcon icon;
     icon.addFile(QString::fromLatin1(image), QSize(), QIcon::Normal, QIcon::Off);
     led->setIcon(icon);
+    led->setToolTip(QString::fromLatin1(tip));
+}
+
+// Open but silent: the closed LED dimmed, so that it reads as neither closed nor heard.
+void setSilentLed(QToolButton *led)
+{
+    const QIcon red(QString::fromLatin1(kRedLed));
+    const QSize size = led->iconSize();
+    QIcon icon;
+    icon.addPixmap(red.pixmap(size, QIcon::Disabled), QIcon::Normal, QIcon::Off);
+    led->setIcon(icon);
+    led->setToolTip(QString::fromLatin1(kSilentLedTip));
 }
 
 } // namespace
@@ -78,6 +96,13 @@ MainWindow::MainWindow(QWidget *parent)
     connect(&m_link, &TransmitterLink::frameTaken, this, &MainWindow::takeFrame);
     connect(&m_link, &TransmitterLink::framesTaken, this, &MainWindow::afterFrames);
     connect(&m_link, &TransmitterLink::lost, this, &MainWindow::onLinkLost);
+    ui->toolButton_led->setToolTip(QString::fromLatin1(kClosedLedTip));
+    m_heardTimer.setSingleShot(true);
+    connect(&m_heardTimer, &QTimer::timeout, this, [this] { showLinkHeard(false); });
+    connect(&m_link, &TransmitterLink::frameTaken, this, [this] {
+        if (!portClosed())
+            showLinkHeard(true);
+    });
     connect(&m_link, &TransmitterLink::lineChanged, this, &MainWindow::updateButtons);
     connect(&m_link, &TransmitterLink::answerComplete, this, [this](const ParamStore &settings) {
         if (!m_link.checking())
@@ -182,7 +207,7 @@ void MainWindow::on_openButton_clicked()
 
     ui->portNameBox->setEnabled(false);
     ui->openButton->setText(QString::fromLatin1(kOpenCaption));
-    setLed(ui->toolButton_led, kGreenLed);
+    showLinkHeard(true);
     rememberPort(name);
 }
 
@@ -218,8 +243,19 @@ void MainWindow::showPortClosed()
 
     ui->portNameBox->setEnabled(true);
     ui->openButton->setText(QString::fromLatin1(kClosedCaption));
-    setLed(ui->toolButton_led, kRedLed);
+    m_heardTimer.stop();
+    setLed(ui->toolButton_led, kRedLed, kClosedLedTip);
     refreshPortList();
+}
+
+void MainWindow::showLinkHeard(bool heard)
+{
+    if (heard) {
+        m_heardTimer.start(kHeardMs);
+        setLed(ui->toolButton_led, kGreenLed, kHeardLedTip);
+    } else {
+        setSilentLed(ui->toolButton_led);
+    }
 }
 
 void MainWindow::serialPort_readyRead()

@@ -251,6 +251,8 @@ private:
     // What the check found, for the pilot. Returns whether to write again.
     bool reportCheck(const TransmitterLink::Check &check, const ParamStore &sent);
     void showNotice(const QString &text);
+    // The LED: green while frames arrive, dimmed once the open port has been silent a while.
+    void showLinkHeard(bool heard);
     void keepInHistory(const QByteArray &parameterFile, const QString &what);
     void setUpCheckMenu();
 
@@ -295,6 +297,7 @@ private:
     QAction *m_checkAction = nullptr;
     QLabel *m_notice = nullptr; // a confirmation over the pages, gone by itself
     QTimer m_noticeTimer;
+    QTimer m_heardTimer; // green only while frames arrive; a silent open port looks otherwise
     SetHistory m_history;
 };
 

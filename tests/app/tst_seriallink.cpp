@@ -3,6 +3,7 @@
 // state, a device that disappears, and the port list.
 #include "windowfixture.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -167,6 +168,36 @@ private slots:
         const QLabel *notice = f.w<QLabel>("checkNotice");
         QVERIFY(notice && notice->isVisible());
         QVERIFY(notice->text().contains(QLatin1String("went away")));
+    }
+
+    // Closed, heard and silent each look their own and say so; only frames keep it green.
+    void ledTellsHeardFromOpen()
+    {
+        WindowFixture f;
+        auto *led = f.w<QToolButton>("toolButton_led");
+        const auto look = [led] {
+            const QColor c = led->icon().pixmap(40, 40).toImage().pixelColor(20, 20);
+            return c.green() > 2 * c.red()   ? QStringLiteral("green")
+                   : c.red() > 2 * c.green() ? QStringLiteral("red")
+                                             : QStringLiteral("dim");
+        };
+        QCOMPARE(look(), QStringLiteral("red"));
+        QVERIFY(led->toolTip().contains(QLatin1String("closed")));
+        QVERIFY(f.open());
+        const QByteArray channels = QByteArray::fromHex("FE1803E803E903EA03EB03EC03ED03EE03EF0101");
+        QElapsedTimer clock;
+        clock.start();
+        qint64 lastSent = 0;
+        while (clock.elapsed() < 1800) { // longer than the LED's second, frames kept coming
+            lastSent = clock.elapsed();
+            f.pty.send(channels);
+            QTest::qWait(200);
+            QCOMPARE(look(), QStringLiteral("green"));
+        }
+        QVERIFY(led->toolTip().contains(QLatin1String("heard")));
+        QTRY_COMPARE_WITH_TIMEOUT(look(), QStringLiteral("dim"), 1500);
+        QVERIFY(clock.elapsed() - lastSent >= 900);
+        QVERIFY(led->toolTip().contains(QLatin1String("nothing heard")));
     }
 
     void typedPortIsOpenedAndKept()
