@@ -221,14 +221,8 @@ void MainWindow::onLinkLost()
 {
     // Showing "connected" while every write vanishes would be a lie.
     qCDebug(lcSerial) << "port lost:" << m_link.failure();
-    // Readings from a transmitter that went away would pass for live ones.
-    ParamData.TX_Volt = 0;
-    ParamData.EXT_Volt = 0;
-    ParamData.RSSI = 0;
     if (!portClosed())
         showPortClosed();
-    Servo_Display();
-    Recieve_Display();
     showNotice(QString::fromLatin1(kTransmitterGoneNotice));
 }
 
@@ -239,7 +233,12 @@ void MainWindow::showPortClosed()
          {&ParamStore::Servo1, &ParamStore::Servo2, &ParamStore::Servo3, &ParamStore::Servo4,
           &ParamStore::Servo5, &ParamStore::Servo6, &ParamStore::Servo7, &ParamStore::Servo8})
         s.*servo = kCentre;
+    // Readings from a link that ended would pass for live ones.
+    s.TX_Volt = 0;
+    s.EXT_Volt = 0;
+    s.RSSI = 0;
     Servo_Display();
+    Recieve_Display();
 
     ui->portNameBox->setEnabled(true);
     ui->openButton->setText(QString::fromLatin1(kClosedCaption));
