@@ -155,29 +155,49 @@ void MainWindow::addPort(const QString &port)
 {
     if (port.isEmpty())
         return;
-    if (!m_extraPorts.contains(port))
-        m_extraPorts.append(port);
-    if (ui->portNameBox->findText(port) < 0)
-        ui->portNameBox->addItem(port);
-    ui->portNameBox->setCurrentIndex(ui->portNameBox->findText(port));
+    const QString location = portLocation(port);
+    if (!m_extraPorts.contains(location))
+        m_extraPorts.append(location);
+    addPortItem(location);
+    ui->portNameBox->setCurrentIndex(ui->portNameBox->findData(location));
+}
+
+void MainWindow::addPortItem(const QString &location)
+{
+    // The box shows what tells the ports apart; OPEN takes the whole path kept with it.
+    QComboBox *box = ui->portNameBox;
+    if (box->findData(location) >= 0)
+        return;
+    box->addItem(shortPortName(location), location);
+    box->setItemData(box->count() - 1, location, Qt::ToolTipRole);
+}
+
+QString MainWindow::chosenPort() const
+{
+    // A listed port by its short name, or whatever path was typed.
+    const QString text = ui->portNameBox->currentText();
+    const int item = ui->portNameBox->findText(text);
+    return item >= 0 ? ui->portNameBox->itemData(item).toString() : text;
 }
 
 void MainWindow::refreshPortList()
 {
     // The next OPEN must reach the same device as the last one, not whatever is listed first.
-    QString chosen = ui->portNameBox->currentText();
+    const QString chosen = portLocation(chosenPort());
     ui->portNameBox->clear();
+    QVector<PortChoice> listed;
     const auto ports = takePortScan();
-    for (const QSerialPortInfo &info : ports) {
-        ui->portNameBox->addItem(info.portName());
-        if (info.systemLocation() == chosen)
-            chosen = info.portName();
+    for (const QSerialPortInfo &info : ports)
+        listed.append({info.systemLocation(), info.hasVendorIdentifier()});
+    for (const QString &port : qAsConst(m_extraPorts))
+        listed.append({port, false});
+    for (const PortChoice &port : qAsConst(listed))
+        addPortItem(port.location);
+    int index = chosen.isEmpty() ? -1 : ui->portNameBox->findData(chosen);
+    if (index < 0) {
+        const int first = firstPortChoice(listed, rememberedPort());
+        index = first < 0 ? -1 : ui->portNameBox->findData(listed.at(first).location);
     }
-    for (const QString &port : qAsConst(m_extraPorts)) {
-        if (ui->portNameBox->findText(port) < 0)
-            ui->portNameBox->addItem(port);
-    }
-    const int index = ui->portNameBox->findText(chosen);
     if (index >= 0)
         ui->portNameBox->setCurrentIndex(index);
 }
@@ -193,7 +213,7 @@ void MainWindow::on_openButton_clicked()
         closePort();
         return;
     }
-    const QString name = ui->portNameBox->currentText();
+    const QString name = portLocation(chosenPort());
     if (!m_link.open(name)) {
         showOpenFailure(describeOpenFailure(m_link.port()));
         return;

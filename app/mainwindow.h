@@ -226,6 +226,9 @@ private slots:
 
 private:
     void refreshPortList();
+    void addPortItem(const QString &location);
+    // The path OPEN uses: the chosen item's, or the one typed.
+    QString chosenPort() const;
     // The user's CLOSE, and what the window shows once the port is closed, however it closed.
     void closePort();
     void showPortClosed();
@@ -270,6 +273,7 @@ private:
     // Enables each top-bar button unless its guard runs or its click would be ignored.
     void updateButtons();
     void rememberPort(const QString &port);
+    QString rememberedPort() const;
     void rememberWindow();
     // Asks what to do with changed settings; true when the window may close now.
     bool confirmClose();

@@ -44,7 +44,9 @@ private slots:
         auto *ports = f.w<QComboBox>("portNameBox");
         QVERIFY(ports->isEnabled());
         QVERIFY(ports->isEditable());
-        QCOMPARE(ports->currentText(), f.pty.slavePath());
+        QCOMPARE(ports->currentData().toString(), f.pty.slavePath());
+        QCOMPARE(ports->currentText(), f.pty.slavePath().mid(int(qstrlen("/dev/"))));
+        QCOMPARE(ports->itemData(ports->currentIndex(), Qt::ToolTipRole), ports->currentData());
         QTest::qWait(300);
         QVERIFY(f.pty.received().isEmpty()); // nothing is said before the user opens
     }
@@ -91,7 +93,7 @@ private slots:
         QCOMPARE(f.w<QLineEdit>("lineEdit_TX")->text(), QStringLiteral(" 0.0V"));
         QCOMPARE(f.w<QLineEdit>("lineEdit_RSSI")->text(), QStringLiteral("null"));
         // A port that the system does not list survives the refresh after the close.
-        QVERIFY(f.w<QComboBox>("portNameBox")->findText(f.pty.slavePath()) >= 0);
+        QVERIFY(f.w<QComboBox>("portNameBox")->findData(f.pty.slavePath()) >= 0);
     }
 
     void destroyingOpenWindowSendsNothing()
@@ -212,7 +214,7 @@ private slots:
         QVERIFY(f.pty.received().isEmpty());
         f.button("openButton")->click();
         QVERIFY(other.waitForBytes(5, 2000));
-        QVERIFY(ports->findText(other.slavePath()) >= 0);
+        QVERIFY(ports->findData(other.slavePath()) >= 0);
     }
 
     void waitMsKeepsEventLoopRunning_data()
@@ -311,13 +313,13 @@ private slots:
             ports->setEditText(other.slavePath());
         } else {
             f.window->addPort(other.slavePath());
-            ports->setCurrentIndex(ports->findText(f.pty.slavePath()));
+            ports->setCurrentIndex(ports->findData(f.pty.slavePath()));
         }
         PtyPair &chosen = typed ? other : f.pty;
         PtyPair &unused = typed ? f.pty : other;
         f.button("openButton")->click();
         f.button("openButton")->click();
-        QCOMPARE(ports->currentText(), chosen.slavePath());
+        QCOMPARE(ports->currentData().toString(), chosen.slavePath());
         f.button("openButton")->click(); // the same device again
         QVERIFY(chosen.waitForBytes(7, 2000));
         QCOMPARE(chosen.received(), QByteArray("OKDISOK"));
