@@ -18,6 +18,8 @@ namespace {
 
 // Long enough to read, short enough not to be in the way of the next edit.
 constexpr int kNoticeMs = 3000;
+// Each further line of a notice, such as a list of replaced values, gets time of its own.
+constexpr int kNoticeLineMs = 1500;
 // A box taller than this hides the buttons on a laptop screen; the rest goes to the details.
 constexpr int kListedSettings = 12;
 
@@ -116,7 +118,7 @@ void MainWindow::showNotice(const QString &text)
                    area.height() - m_notice->height() - area.height() / 8);
     m_notice->raise();
     m_notice->show();
-    m_noticeTimer.start(kNoticeMs);
+    m_noticeTimer.start(kNoticeMs + kNoticeLineMs * int(text.count(QLatin1Char('\n'))));
 }
 
 bool MainWindow::reportCheck(const TransmitterLink::Check &check, const ParamStore &sent)
