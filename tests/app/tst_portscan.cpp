@@ -9,12 +9,12 @@
 
 namespace {
 
-// "/dev/ttyXR0+usb": a port whose USB vendor id the system knows.
-QVector<PortChoice> choices(const QStringList &ports)
+// "ttyS0 ttyXR0+usb": ports under /dev; "+usb" where the system knows a USB vendor id.
+QVector<PortChoice> choices(const QString &ports)
 {
     QVector<PortChoice> out;
-    for (const QString &port : ports)
-        out.append({port.section(QLatin1Char('+'), 0, 0), port.endsWith(QLatin1String("+usb"))});
+    for (const QString &port : ports.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        out.append({"/dev/" + port.section('+', 0, 0), port.endsWith(QLatin1String("+usb"))});
     return out;
 }
 
@@ -58,29 +58,27 @@ void tst_PortScan::listsWhatTheSystemLists()
 
 void tst_PortScan::firstChoiceIsRememberedThenUsbThenOwn_data()
 {
-    QTest::addColumn<QStringList>("ports");
+    QTest::addColumn<QString>("ports");
     QTest::addColumn<QString>("remembered");
     QTest::addColumn<int>("first");
-    const QString s0 = QStringLiteral("/dev/ttyS0");
-    const QString s4 = QStringLiteral("/dev/ttyS4");
-    QTest::newRow("none") << QStringList() << QString() << -1;
-    QTest::newRow("own ports only") << QStringList{s0, s4} << QString() << 0;
-    QTest::newRow("USB adapter") << QStringList{s0, s4, "/dev/ttyUSB0"} << QString() << 2;
-    QTest::newRow("ACM modem") << QStringList{s0, "/dev/ttyACM0"} << QString() << 1;
-    QTest::newRow("USB vendor id")
-        << QStringList{s0, "/dev/rfcomm0", "/dev/ttyXR0+usb"} << QString() << 2;
-    QTest::newRow("another before own") << QStringList{s0, "/dev/rfcomm0"} << QString() << 1;
-    QTest::newRow("first of equals")
-        << QStringList{"/dev/ttyUSB1", "/dev/ttyUSB0"} << QString() << 0;
-    QTest::newRow("remembered over USB") << QStringList{s0, "/dev/ttyUSB0", s4} << s4 << 2;
-    QTest::newRow("remembered by name") << QStringList{s0, "/dev/ttyUSB0", s4} << "ttyS4" << 2;
-    QTest::newRow("remembered not listed")
-        << QStringList{s0, "/dev/ttyUSB1"} << "/dev/ttyUSB9" << 1;
+    QTest::newRow("none") << "" << QString() << -1;
+    QTest::newRow("own ports only") << "ttyS0 ttyS4" << QString() << 0;
+    QTest::newRow("USB adapter") << "ttyS0 ttyS4 ttyUSB0" << QString() << 2;
+    QTest::newRow("ACM modem") << "ttyS0 ttyACM0" << QString() << 1;
+    QTest::newRow("USB vendor id") << "ttyS0 rfcomm0 ttyXR0+usb" << QString() << 2;
+    QTest::newRow("another before own") << "ttyS0 rfcomm0" << QString() << 1;
+    QTest::newRow("first of equals") << "ttyUSB1 ttyUSB0" << QString() << 0;
+    QTest::newRow("remembered over USB") << "ttyS0 ttyUSB0 ttyS4"
+                                         << "/dev/ttyS4" << 2;
+    QTest::newRow("remembered by name") << "ttyS0 ttyUSB0 ttyS4"
+                                        << "ttyS4" << 2;
+    QTest::newRow("remembered not listed") << "ttyS0 ttyUSB1"
+                                           << "/dev/ttyUSB9" << 1;
 }
 
 void tst_PortScan::firstChoiceIsRememberedThenUsbThenOwn()
 {
-    QFETCH(QStringList, ports);
+    QFETCH(QString, ports);
     QFETCH(QString, remembered);
     QFETCH(int, first);
     QCOMPARE(firstPortChoice(choices(ports), remembered), first);
@@ -88,30 +86,15 @@ void tst_PortScan::firstChoiceIsRememberedThenUsbThenOwn()
 
 void tst_PortScan::shortNameAndPathNameOnePort_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("location");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("name") << "ttyUSB0"
-                          << "/dev/ttyUSB0"
-                          << "ttyUSB0";
-    QTest::newRow("path") << "/dev/ttyUSB0"
-                          << "/dev/ttyUSB0"
-                          << "ttyUSB0";
-    QTest::newRow("pseudo-terminal") << "/dev/pts/1"
-                                     << "/dev/pts/1"
-                                     << "pts/1";
-    QTest::newRow("under the device folder") << "pts/1"
-                                             << "/dev/pts/1"
-                                             << "pts/1";
-    QTest::newRow("elsewhere") << "/tmp/korva/ttyKORVA"
-                               << "/tmp/korva/ttyKORVA"
-                               << "/tmp/korva/ttyKORVA";
-    QTest::newRow("relative") << "./ttyKORVA"
-                              << "./ttyKORVA"
-                              << "./ttyKORVA";
-    QTest::newRow("empty") << ""
-                           << ""
-                           << "";
+    // As typed, the whole path, as the box shows it.
+    QTest::addColumn<QStringList>("forms");
+    QTest::newRow("name") << QStringList{"ttyUSB0", "/dev/ttyUSB0", "ttyUSB0"};
+    QTest::newRow("path") << QStringList{"/dev/ttyUSB0", "/dev/ttyUSB0", "ttyUSB0"};
+    QTest::newRow("pseudo-terminal") << QStringList{"/dev/pts/1", "/dev/pts/1", "pts/1"};
+    QTest::newRow("under /dev") << QStringList{"pts/1", "/dev/pts/1", "pts/1"};
+    QTest::newRow("elsewhere") << QStringList{"/tmp/k/ttyK", "/tmp/k/ttyK", "/tmp/k/ttyK"};
+    QTest::newRow("relative") << QStringList{"./ttyK", "./ttyK", "./ttyK"};
+    QTest::newRow("empty") << QStringList{"", "", ""};
 }
 
 void tst_PortScan::shortNameAndPathNameOnePort()
@@ -119,13 +102,11 @@ void tst_PortScan::shortNameAndPathNameOnePort()
 #ifdef Q_OS_WIN
     QSKIP("Device paths of a Unix system");
 #endif
-    QFETCH(QString, name);
-    QFETCH(QString, location);
-    QFETCH(QString, shown);
-    QCOMPARE(portLocation(name), location);
-    QCOMPARE(shortPortName(location), shown);
+    QFETCH(QStringList, forms);
+    QCOMPARE(portLocation(forms[0]), forms[1]);
+    QCOMPARE(shortPortName(forms[1]), forms[2]);
     // The serial port itself resolves the name to the same device.
-    QCOMPARE(QSerialPort(name).portName(), QSerialPort(location).portName());
+    QCOMPARE(QSerialPort(forms[0]).portName(), QSerialPort(forms[1]).portName());
 }
 
 QTEST_GUILESS_MAIN(tst_PortScan)
