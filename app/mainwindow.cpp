@@ -121,6 +121,7 @@ MainWindow::MainWindow(QWidget *parent)
     displayTimer->start(kRefreshMs);
     connect(displayTimer, &QTimer::timeout, this, &MainWindow::ui_Display);
     setUpCheckMenu();
+    setUpReadNotice();
 }
 
 MainWindow::~MainWindow()
@@ -359,6 +360,7 @@ void MainWindow::on_toolButton_Read_clicked()
         } else if (step.kind == LinkStep::Request) {
             // The answer is taken whenever it comes; this only gives it time.
             m_link.request(step.token);
+            watchReadAnswer();
             waitMs(pauseMs);
         }
     }

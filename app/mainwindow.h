@@ -30,6 +30,10 @@ void waitMs(int ms);
 
 constexpr int kRefreshMs = 100; // panel refresh period
 
+// The lines that tell the pilot of values the range check replaced, under their heading;
+// none when nothing was replaced.
+QStringList replacementNotice(const QStringList &replaced);
+
 // The one window: every operation is one of its slots. The slot order is the meta-object
 // method order the form's by-name binding and external tools rely on; keep it.
 class MainWindow : public QMainWindow
@@ -254,6 +258,11 @@ private:
     // What the check found, for the pilot. Returns whether to write again.
     bool reportCheck(const TransmitterLink::Check &check, const ParamStore &sent);
     void showNotice(const QString &text);
+    // After READ's request: once its answer is whole, or has stopped coming, what it lacked
+    // and what the range check replaced are told in a notice.
+    void setUpReadNotice();
+    void watchReadAnswer();
+    void reportRead();
     // The LED: green while frames arrive, dimmed once the open port has been silent a while.
     void showLinkHeard(bool heard);
     void keepInHistory(const QByteArray &parameterFile, const QString &what);
@@ -301,6 +310,7 @@ private:
     QAction *m_checkAction = nullptr;
     QLabel *m_notice = nullptr; // a confirmation over the pages, gone by itself
     QTimer m_noticeTimer;
+    QTimer m_readTimer;  // runs while a READ's answer may still come
     QTimer m_heardTimer; // green only while frames arrive; a silent open port looks otherwise
     SetHistory m_history;
 };

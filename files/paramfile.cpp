@@ -73,9 +73,6 @@ bool taken(const FrameLayout &layout, const ParameterTextResult &found)
     return &layout == &kFrameS ? found.sFrame : &layout == &kFrameG ? found.gFrame : found.hFrame;
 }
 
-// A notice taller than this would cover the pages; the count of the rest stands for them.
-constexpr int kNoticeLines = 8;
-
 // What the pilot is told after a LOAD: the frames the file did not give, the values the range
 // check replaced. Empty when the file was whole and every value in range.
 QString loadNotice(const QString &text, qint64 fileBytes, const ParameterTextResult &found,
@@ -96,13 +93,7 @@ QString loadNotice(const QString &text, qint64 fileBytes, const ParameterTextRes
             lines.prepend(QStringLiteral("Not loaded from the file: the %1 frame(s)")
                               .arg(letters.join(QLatin1String(", "))));
     }
-    if (!replaced.isEmpty())
-        lines << QStringLiteral("Out of range, so replaced:") << replaced;
-    if (lines.size() > kNoticeLines) {
-        const int more = lines.size() - (kNoticeLines - 1);
-        lines = lines.mid(0, kNoticeLines - 1);
-        lines << QStringLiteral("... and %1 more").arg(more);
-    }
+    lines << replacementNotice(replaced);
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -7,7 +7,9 @@
 #include "frames.h"
 #include "testdata.h"
 #include "transmitterlink.h"
+#include "transmittermodel.h"
 
+#include <QLabel>
 #include <QSpinBox>
 #include <QTemporaryDir>
 
@@ -110,6 +112,52 @@ private slots:
         QVERIFY(f.button("toolButton_Read")->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(returned, 2000);
         QVERIFY(returnedAt - clickAt >= 690);
+    }
+
+    // The pilot hears what an answer lacked once it has stopped coming, and what the range
+    // check replaced; the frames that came stay shown.
+    void readTellsWhatItsAnswerLacked_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QStringList>("told");
+        QTest::newRow("whole") << "whole" << QStringList();
+        QTest::newRow("sub-trims lost")
+            << "no sub-trims" << QStringList{"READ incomplete: 1 of 19", "settings of Channels"};
+        QTest::newRow("none") << "none"
+                              << QStringList{"did not answer", "Channels, Parameters, Attitude",
+                                             "Throttle curve"};
+        QTest::newRow("out of range")
+            << "sub-trim 120" << QStringList{"Channels: Sub-trim CH3: received 120, kept 0"};
+    }
+
+    void readTellsWhatItsAnswerLacked()
+    {
+        QFETCH(QString, answer);
+        QFETCH(QStringList, told);
+        WindowFixture f;
+        QVERIFY(f.open());
+        const ParamStore held =
+            withValues(ParamStore(), {{&ParamStore::Atti3, 77},
+                                      {&ParamStore::sub3, answer == "sub-trim 120" ? 120 : 5}});
+        onceReceived(f.pty, 2, [&] {
+            for (const QByteArray &frame : encodeSettingsAnswer(held)) {
+                if (answer != "none" && (answer != "no sub-trims" || quint8(frame.at(2)) != 0x55))
+                    f.pty.send(frame);
+            }
+        });
+        f.button("toolButton_Read")->click();
+        const auto shown = [&f] {
+            const auto *notice = f.w<QLabel>("checkNotice");
+            return notice && notice->isVisible() ? notice->text() : QString();
+        };
+        if (told.isEmpty())
+            QTest::qWait(1500);
+        else
+            QTRY_VERIFY_WITH_TIMEOUT(!shown().isEmpty(), 2000);
+        QCOMPARE(shown().isEmpty(), told.isEmpty());
+        for (const QString &part : told)
+            QVERIFY2(shown().contains(part), qPrintable(shown()));
+        QCOMPARE(ParamData.Atti3, answer == "none" ? 44 : 77);
     }
 
     void readRepeatsDuringItsOwnWait()
