@@ -5,6 +5,7 @@
 #include "ui_mainwindow.h"
 
 #include "frames.h"
+#include "portscan.h"
 #include "rangecheck.h"
 
 #include <QAction>
@@ -56,14 +57,19 @@ void MainWindow::useSettings(QSettings *settings)
         if (m_settings)
             m_settings->setValue(QLatin1String(kCheckKey), check);
     });
-    const QString port = m_settings->value(QLatin1String(kPortKey)).toString();
+    const QString port = rememberedPort();
     if (port.isEmpty())
         return;
-    const int listed = ui->portNameBox->findText(port);
+    const int listed = ui->portNameBox->findData(portLocation(port));
     if (listed >= 0)
         ui->portNameBox->setCurrentIndex(listed);
     else if (QFileInfo::exists(port))
         addPort(port);
+}
+
+QString MainWindow::rememberedPort() const
+{
+    return m_settings ? m_settings->value(QLatin1String(kPortKey)).toString() : QString();
 }
 
 void MainWindow::rememberPort(const QString &port)

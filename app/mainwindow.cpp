@@ -36,6 +36,9 @@ const char kClosedCaption[] = "OPEN";
 const char kOpenCaption[] = "CLOSE";
 const char kRedLed[] = ":/myImage/images/red.png";
 const char kGreenLed[] = ":/myImage/images/green.png";
+const char kClosedLedTip[] = "Port closed";
+const char kHeardLedTip[] = "Transmitter heard within the last second";
+const char kSilentLedTip[] = "Port open, but nothing heard for a second or more";
 constexpr int kCentre = 1000;
 
 void showNote(const char *text)
@@ -51,11 +54,26 @@ QString &frameBuffer(const FrameLayout &layout)
 
 const char kTransmitterGoneNotice[] = "The transmitter went away: port closed";
 
-void setLed(QToolButton *led, const char *image)
+// How long after the last frame the LED still says the transmitter is heard.
+constexpr int kHeardMs = 1000;
+
+void setLed(QToolButton *led, const char *image, const char *tip)
 {
     QIcon icon;
     icon.addFile(QString::fromLatin1(image), QSize(), QIcon::Normal, QIcon::Off);
     led->setIcon(icon);
+    led->setToolTip(QString::fromLatin1(tip));
+}
+
+// Open but silent: the closed LED dimmed, so that it reads as neither closed nor heard.
+void setSilentLed(QToolButton *led)
+{
+    const QIcon red(QString::fromLatin1(kRedLed));
+    const QSize size = led->iconSize();
+    QIcon icon;
+    icon.addPixmap(red.pixmap(size, QIcon::Disabled), QIcon::Normal, QIcon::Off);
+    led->setIcon(icon);
+    led->setToolTip(QString::fromLatin1(kSilentLedTip));
 }
 
 } // namespace
@@ -78,6 +96,13 @@ MainWindow::MainWindow(QWidget *parent)
     connect(&m_link, &TransmitterLink::frameTaken, this, &MainWindow::takeFrame);
     connect(&m_link, &TransmitterLink::framesTaken, this, &MainWindow::afterFrames);
     connect(&m_link, &TransmitterLink::lost, this, &MainWindow::onLinkLost);
+    ui->toolButton_led->setToolTip(QString::fromLatin1(kClosedLedTip));
+    m_heardTimer.setSingleShot(true);
+    connect(&m_heardTimer, &QTimer::timeout, this, [this] { showLinkHeard(false); });
+    connect(&m_link, &TransmitterLink::frameTaken, this, [this] {
+        if (!portClosed())
+            showLinkHeard(true);
+    });
     connect(&m_link, &TransmitterLink::lineChanged, this, &MainWindow::updateButtons);
     connect(&m_link, &TransmitterLink::answerComplete, this, [this](const ParamStore &settings) {
         if (!m_link.checking())
@@ -96,6 +121,7 @@ MainWindow::MainWindow(QWidget *parent)
     displayTimer->start(kRefreshMs);
     connect(displayTimer, &QTimer::timeout, this, &MainWindow::ui_Display);
     setUpCheckMenu();
+    setUpReadNotice();
 }
 
 MainWindow::~MainWindow()
@@ -130,29 +156,49 @@ void MainWindow::addPort(const QString &port)
 {
     if (port.isEmpty())
         return;
-    if (!m_extraPorts.contains(port))
-        m_extraPorts.append(port);
-    if (ui->portNameBox->findText(port) < 0)
-        ui->portNameBox->addItem(port);
-    ui->portNameBox->setCurrentIndex(ui->portNameBox->findText(port));
+    const QString location = portLocation(port);
+    if (!m_extraPorts.contains(location))
+        m_extraPorts.append(location);
+    addPortItem(location);
+    ui->portNameBox->setCurrentIndex(ui->portNameBox->findData(location));
+}
+
+void MainWindow::addPortItem(const QString &location)
+{
+    // The box shows what tells the ports apart; OPEN takes the whole path kept with it.
+    QComboBox *box = ui->portNameBox;
+    if (box->findData(location) >= 0)
+        return;
+    box->addItem(shortPortName(location), location);
+    box->setItemData(box->count() - 1, location, Qt::ToolTipRole);
+}
+
+QString MainWindow::chosenPort() const
+{
+    // A listed port by its short name, or whatever path was typed.
+    const QString text = ui->portNameBox->currentText();
+    const int item = ui->portNameBox->findText(text);
+    return item >= 0 ? ui->portNameBox->itemData(item).toString() : text;
 }
 
 void MainWindow::refreshPortList()
 {
     // The next OPEN must reach the same device as the last one, not whatever is listed first.
-    QString chosen = ui->portNameBox->currentText();
+    const QString chosen = portLocation(chosenPort());
     ui->portNameBox->clear();
+    QVector<PortChoice> listed;
     const auto ports = takePortScan();
-    for (const QSerialPortInfo &info : ports) {
-        ui->portNameBox->addItem(info.portName());
-        if (info.systemLocation() == chosen)
-            chosen = info.portName();
+    for (const QSerialPortInfo &info : ports)
+        listed.append({info.systemLocation(), info.hasVendorIdentifier()});
+    for (const QString &port : qAsConst(m_extraPorts))
+        listed.append({port, false});
+    for (const PortChoice &port : qAsConst(listed))
+        addPortItem(port.location);
+    int index = chosen.isEmpty() ? -1 : ui->portNameBox->findData(chosen);
+    if (index < 0) {
+        const int first = firstPortChoice(listed, rememberedPort());
+        index = first < 0 ? -1 : ui->portNameBox->findData(listed.at(first).location);
     }
-    for (const QString &port : qAsConst(m_extraPorts)) {
-        if (ui->portNameBox->findText(port) < 0)
-            ui->portNameBox->addItem(port);
-    }
-    const int index = ui->portNameBox->findText(chosen);
     if (index >= 0)
         ui->portNameBox->setCurrentIndex(index);
 }
@@ -168,7 +214,7 @@ void MainWindow::on_openButton_clicked()
         closePort();
         return;
     }
-    const QString name = ui->portNameBox->currentText();
+    const QString name = portLocation(chosenPort());
     if (!m_link.open(name)) {
         showOpenFailure(describeOpenFailure(m_link.port()));
         return;
@@ -182,7 +228,7 @@ void MainWindow::on_openButton_clicked()
 
     ui->portNameBox->setEnabled(false);
     ui->openButton->setText(QString::fromLatin1(kOpenCaption));
-    setLed(ui->toolButton_led, kGreenLed);
+    showLinkHeard(true);
     rememberPort(name);
 }
 
@@ -196,14 +242,8 @@ void MainWindow::onLinkLost()
 {
     // Showing "connected" while every write vanishes would be a lie.
     qCDebug(lcSerial) << "port lost:" << m_link.failure();
-    // Readings from a transmitter that went away would pass for live ones.
-    ParamData.TX_Volt = 0;
-    ParamData.EXT_Volt = 0;
-    ParamData.RSSI = 0;
     if (!portClosed())
         showPortClosed();
-    Servo_Display();
-    Recieve_Display();
     showNotice(QString::fromLatin1(kTransmitterGoneNotice));
 }
 
@@ -214,12 +254,28 @@ void MainWindow::showPortClosed()
          {&ParamStore::Servo1, &ParamStore::Servo2, &ParamStore::Servo3, &ParamStore::Servo4,
           &ParamStore::Servo5, &ParamStore::Servo6, &ParamStore::Servo7, &ParamStore::Servo8})
         s.*servo = kCentre;
+    // Readings from a link that ended would pass for live ones.
+    s.TX_Volt = 0;
+    s.EXT_Volt = 0;
+    s.RSSI = 0;
     Servo_Display();
+    Recieve_Display();
 
     ui->portNameBox->setEnabled(true);
     ui->openButton->setText(QString::fromLatin1(kClosedCaption));
-    setLed(ui->toolButton_led, kRedLed);
+    m_heardTimer.stop();
+    setLed(ui->toolButton_led, kRedLed, kClosedLedTip);
     refreshPortList();
+}
+
+void MainWindow::showLinkHeard(bool heard)
+{
+    if (heard) {
+        m_heardTimer.start(kHeardMs);
+        setLed(ui->toolButton_led, kGreenLed, kHeardLedTip);
+    } else {
+        setSilentLed(ui->toolButton_led);
+    }
 }
 
 void MainWindow::serialPort_readyRead()
@@ -304,6 +360,7 @@ void MainWindow::on_toolButton_Read_clicked()
         } else if (step.kind == LinkStep::Request) {
             // The answer is taken whenever it comes; this only gives it time.
             m_link.request(step.token);
+            watchReadAnswer();
             waitMs(pauseMs);
         }
     }

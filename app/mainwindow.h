@@ -30,6 +30,10 @@ void waitMs(int ms);
 
 constexpr int kRefreshMs = 100; // panel refresh period
 
+// The lines that tell the pilot of values the range check replaced, under their heading;
+// none when nothing was replaced.
+QStringList replacementNotice(const QStringList &replaced);
+
 // The one window: every operation is one of its slots. The slot order is the meta-object
 // method order the form's by-name binding and external tools rely on; keep it.
 class MainWindow : public QMainWindow
@@ -226,6 +230,9 @@ private slots:
 
 private:
     void refreshPortList();
+    void addPortItem(const QString &location);
+    // The path OPEN uses: the chosen item's, or the one typed.
+    QString chosenPort() const;
     // The user's CLOSE, and what the window shows once the port is closed, however it closed.
     void closePort();
     void showPortClosed();
@@ -251,6 +258,13 @@ private:
     // What the check found, for the pilot. Returns whether to write again.
     bool reportCheck(const TransmitterLink::Check &check, const ParamStore &sent);
     void showNotice(const QString &text);
+    // After READ's request: once its answer is whole, or has stopped coming, what it lacked
+    // and what the range check replaced are told in a notice.
+    void setUpReadNotice();
+    void watchReadAnswer();
+    void reportRead();
+    // The LED: green while frames arrive, dimmed once the open port has been silent a while.
+    void showLinkHeard(bool heard);
     void keepInHistory(const QByteArray &parameterFile, const QString &what);
     void setUpCheckMenu();
 
@@ -268,6 +282,7 @@ private:
     // Enables each top-bar button unless its guard runs or its click would be ignored.
     void updateButtons();
     void rememberPort(const QString &port);
+    QString rememberedPort() const;
     void rememberWindow();
     // Asks what to do with changed settings; true when the window may close now.
     bool confirmClose();
@@ -295,6 +310,8 @@ private:
     QAction *m_checkAction = nullptr;
     QLabel *m_notice = nullptr; // a confirmation over the pages, gone by itself
     QTimer m_noticeTimer;
+    QTimer m_readTimer;  // runs while a READ's answer may still come
+    QTimer m_heardTimer; // green only while frames arrive; a silent open port looks otherwise
     SetHistory m_history;
 };
 

@@ -18,6 +18,9 @@ namespace {
 
 // Long enough to read, short enough not to be in the way of the next edit.
 constexpr int kNoticeMs = 3000;
+// Each further line of a notice, such as a list of replaced values, gets time of its own.
+constexpr int kNoticeLineMs = 1500;
+constexpr int kNoticeLines = 8;
 // A box taller than this hides the buttons on a laptop screen; the rest goes to the details.
 constexpr int kListedSettings = 12;
 
@@ -97,8 +100,23 @@ void MainWindow::keepInHistory(const QByteArray &parameterFile, const QString &w
         m_history.keep(parameterFile, what);
 }
 
-void MainWindow::showNotice(const QString &text)
+QStringList replacementNotice(const QStringList &replaced)
 {
+    if (replaced.isEmpty())
+        return {};
+    return QStringList{QStringLiteral("Out of range, so replaced:")} + replaced;
+}
+
+void MainWindow::showNotice(const QString &shown)
+{
+    // A notice taller than this would cover the pages; the count of the rest stands for them.
+    QStringList lines = shown.split(QLatin1Char('\n'));
+    if (lines.size() > kNoticeLines) {
+        const int more = lines.size() - (kNoticeLines - 1);
+        lines = lines.mid(0, kNoticeLines - 1);
+        lines << QStringLiteral("... and %1 more").arg(more);
+    }
+    const QString text = lines.join(QLatin1Char('\n'));
     // Over the pages and outside every layout, so that nothing moves; clicks go through.
     if (!m_notice) {
         m_notice = new QLabel(ui->tabWidget);
@@ -116,7 +134,7 @@ void MainWindow::showNotice(const QString &text)
                    area.height() - m_notice->height() - area.height() / 8);
     m_notice->raise();
     m_notice->show();
-    m_noticeTimer.start(kNoticeMs);
+    m_noticeTimer.start(kNoticeMs + kNoticeLineMs * int(text.count(QLatin1Char('\n'))));
 }
 
 bool MainWindow::reportCheck(const TransmitterLink::Check &check, const ParamStore &sent)

@@ -274,6 +274,7 @@ TransmitterLink::Sent TransmitterLink::send(quint64 operation, const LinkSequenc
 void TransmitterLink::request(const char *token)
 {
     m_answerFlags.clear();
+    m_replaced.clear();
     m_collecting = true;
     write(token);
 }
@@ -295,7 +296,6 @@ TransmitterLink::Answer TransmitterLink::readSettings(quint64 operation)
                 // Only what answers this read counts, from its first request on.
                 if (answer.requests == 0) {
                     m_received = ParamStore();
-                    m_replaced.clear();
                     request(step.token);
                 } else {
                     m_collecting = true;
@@ -311,6 +311,20 @@ TransmitterLink::Answer TransmitterLink::readSettings(quint64 operation)
     if (lasted && answer.requests > 1 && answerWhole())
         waitForQuietLine();
     m_collecting = false;
+    const int requests = answer.requests;
+    answer = answerSoFar();
+    answer.requests = requests;
+    if (requests == 0) {
+        answer.missing.clear();
+        for (int flag = 1; flag <= kSettingsFrameKinds; ++flag)
+            answer.missing.append(flag);
+    }
+    return answer;
+}
+
+TransmitterLink::Answer TransmitterLink::answerSoFar() const
+{
+    Answer answer;
     answer.settings = m_received;
     // A later frame may have brought the field again, in range this time.
     for (const RangeReplacement &r : qAsConst(m_replaced)) {
@@ -318,7 +332,7 @@ TransmitterLink::Answer TransmitterLink::readSettings(quint64 operation)
             answer.replaced.append(r);
     }
     for (int flag = 1; flag <= kSettingsFrameKinds; ++flag) {
-        if (answer.requests == 0 || !m_answerFlags.contains(flag))
+        if (!m_answerFlags.contains(flag))
             answer.missing.append(flag);
     }
     return answer;

@@ -139,6 +139,9 @@ public:
     // the whole answer and asking again up to its retries. Frames from earlier requests of
     // this read still count.
     Answer readSettings(quint64 operation);
+    // What has answered the last request so far: the settings frames still missing and the
+    // values the range check replaced. `requests` stays 0.
+    Answer answerSoFar() const;
     // After a set went out: lets the transmitter settle, then reads it back until the answers
     // tell whether it holds what was sent.
     Check check(quint64 operation, const ParamStore &settings);
@@ -193,7 +196,7 @@ private:
     quint64 m_holder = 0; // link of the operation holding the line, or 0
     QVector<Waiter *> m_waits;
     QVector<int> m_answerFlags;
-    QVector<RangeReplacement> m_replaced; // since the current read's first request
+    QVector<RangeReplacement> m_replaced; // since the last request
     bool m_collecting = false;            // a request awaits its whole answer
     qint64 m_lastSettingsFrameMs = -1;
     bool m_checking = false;

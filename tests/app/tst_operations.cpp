@@ -7,7 +7,9 @@
 #include "frames.h"
 #include "testdata.h"
 #include "transmitterlink.h"
+#include "transmittermodel.h"
 
+#include <QLabel>
 #include <QSpinBox>
 #include <QTemporaryDir>
 
@@ -110,6 +112,49 @@ private slots:
         QVERIFY(f.button("toolButton_Read")->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(returned, 2000);
         QVERIFY(returnedAt - clickAt >= 690);
+    }
+
+    // The pilot hears what an answer lacked once it has stopped coming, and what the range
+    // check replaced; the frames that came stay shown.
+    void readTellsWhatItsAnswerLacked_data()
+    {
+        QTest::addColumn<int>("lost"); // a kind byte, or -1: every frame
+        QTest::addColumn<int>("sub3");
+        QTest::addColumn<QStringList>("told");
+        QTest::newRow("whole") << 0 << 5 << QStringList();
+        QTest::newRow("sub-trims lost")
+            << 0x55 << 5 << QStringList{"READ incomplete: 1 of 19", "settings of Channels"};
+        QTest::newRow("none") << -1 << 5
+                              << QStringList{"did not answer", "Channels, Parameters, Attitude"};
+        QTest::newRow("out of range")
+            << 0 << 120 << QStringList{"Channels: Sub-trim CH3: received 120, kept 0"};
+    }
+
+    void readTellsWhatItsAnswerLacked()
+    {
+        QFETCH(int, lost);
+        QFETCH(int, sub3);
+        QFETCH(QStringList, told);
+        WindowFixture f;
+        QVERIFY(f.open());
+        const ParamStore held =
+            withValues(ParamStore(), {{&ParamStore::Atti3, 77}, {&ParamStore::sub3, sub3}});
+        onceReceived(f.pty, 2, [&] {
+            for (const QByteArray &frame : encodeSettingsAnswer(held)) {
+                if (lost >= 0 && quint8(frame.at(2)) != lost)
+                    f.pty.send(frame);
+            }
+        });
+        f.button("toolButton_Read")->click();
+        const auto shown = [&f] {
+            const auto *notice = f.w<QLabel>("checkNotice");
+            return notice && notice->isVisible() ? notice->text() : QString();
+        };
+        QTest::qWait(1300); // a second after the answer stopped
+        QCOMPARE(shown().isEmpty(), told.isEmpty());
+        for (const QString &part : told)
+            QVERIFY2(shown().contains(part), qPrintable(shown()));
+        QCOMPARE(ParamData.Atti3, lost < 0 ? 44 : 77);
     }
 
     void readRepeatsDuringItsOwnWait()

@@ -3,6 +3,7 @@
 // state, a device that disappears, and the port list.
 #include "windowfixture.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -43,7 +44,9 @@ private slots:
         auto *ports = f.w<QComboBox>("portNameBox");
         QVERIFY(ports->isEnabled());
         QVERIFY(ports->isEditable());
-        QCOMPARE(ports->currentText(), f.pty.slavePath());
+        QCOMPARE(ports->currentData().toString(), f.pty.slavePath());
+        QCOMPARE(ports->currentText(), f.pty.slavePath().mid(int(qstrlen("/dev/"))));
+        QCOMPARE(ports->itemData(ports->currentIndex(), Qt::ToolTipRole), ports->currentData());
         QTest::qWait(300);
         QVERIFY(f.pty.received().isEmpty()); // nothing is said before the user opens
     }
@@ -86,11 +89,11 @@ private slots:
         QVERIFY(f.pty.waitForBytes(3, 2000));
         QTest::qWait(100);
         QCOMPARE(f.pty.received(), QByteArray("DIS"));
-        // The link read-outs keep their last values.
-        QCOMPARE(f.w<QLineEdit>("lineEdit_TX")->text(), QStringLiteral(" 7.4V"));
-        QCOMPARE(f.w<QLineEdit>("lineEdit_RSSI")->text(), QStringLiteral("-60dBm"));
+        // The link read-outs are back at their start texts, as the bars are at centre.
+        QCOMPARE(f.w<QLineEdit>("lineEdit_TX")->text(), QStringLiteral(" 0.0V"));
+        QCOMPARE(f.w<QLineEdit>("lineEdit_RSSI")->text(), QStringLiteral("null"));
         // A port that the system does not list survives the refresh after the close.
-        QVERIFY(f.w<QComboBox>("portNameBox")->findText(f.pty.slavePath()) >= 0);
+        QVERIFY(f.w<QComboBox>("portNameBox")->findData(f.pty.slavePath()) >= 0);
     }
 
     void destroyingOpenWindowSendsNothing()
@@ -169,6 +172,30 @@ private slots:
         QVERIFY(notice->text().contains(QLatin1String("went away")));
     }
 
+    // Closed, heard and silent each look their own and say so; only frames keep it green.
+    void ledTellsHeardFromOpen()
+    {
+        WindowFixture f;
+        auto *led = f.w<QToolButton>("toolButton_led");
+        const auto look = [led]() -> QString {
+            const QColor c = led->icon().pixmap(40, 40).toImage().pixelColor(20, 20);
+            const QString colour = c.green() > 2 * c.red()   ? "green"
+                                   : c.red() > 2 * c.green() ? "red"
+                                                             : "dim";
+            return colour + QLatin1Char('|') + led->toolTip();
+        };
+        QVERIFY(look().startsWith("red|Port closed"));
+        QVERIFY(f.open());
+        QElapsedTimer clock;
+        for (clock.start(); clock.elapsed() < 1800; QTest::qWait(200)) { // past the LED's second
+            QVERIFY(look().startsWith("green|Transmitter heard"));
+            f.pty.send(QByteArray::fromHex("FE1803E803E903EA03EB03EC03ED03EE03EF0101"));
+        }
+        clock.restart();
+        QTRY_VERIFY_WITH_TIMEOUT(look().startsWith("dim|Port open, but nothing heard"), 1500);
+        QVERIFY(clock.elapsed() >= 700); // a second after the last frame, 200 ms ago
+    }
+
     void typedPortIsOpenedAndKept()
     {
         WindowFixture f;
@@ -181,7 +208,7 @@ private slots:
         QVERIFY(f.pty.received().isEmpty());
         f.button("openButton")->click();
         QVERIFY(other.waitForBytes(5, 2000));
-        QVERIFY(ports->findText(other.slavePath()) >= 0);
+        QVERIFY(ports->findData(other.slavePath()) >= 0);
     }
 
     void waitMsKeepsEventLoopRunning_data()
@@ -280,13 +307,13 @@ private slots:
             ports->setEditText(other.slavePath());
         } else {
             f.window->addPort(other.slavePath());
-            ports->setCurrentIndex(ports->findText(f.pty.slavePath()));
+            ports->setCurrentIndex(ports->findData(f.pty.slavePath()));
         }
         PtyPair &chosen = typed ? other : f.pty;
         PtyPair &unused = typed ? f.pty : other;
         f.button("openButton")->click();
         f.button("openButton")->click();
-        QCOMPARE(ports->currentText(), chosen.slavePath());
+        QCOMPARE(ports->currentData().toString(), chosen.slavePath());
         f.button("openButton")->click(); // the same device again
         QVERIFY(chosen.waitForBytes(7, 2000));
         QCOMPARE(chosen.received(), QByteArray("OKDISOK"));

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QDoubleSpinBox>
+#include <QLabel>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -185,6 +186,63 @@ private slots:
         QCOMPARE(ParamData.sub1, sTaken ? -55 : 0);
         QCOMPARE(ParamData.Atti3, gTaken ? 77 : 44);
         QCOMPARE(ParamData.THCURE_Data02, hTaken ? 66 : 16);
+    }
+
+    // A file with no frame between its letters is refused in the error box and changes
+    // nothing; one taken in part, or with values replaced, is followed by a notice.
+    void loadTellsWhatWasWrong_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<QStringList>("told");
+        const QByteArray passwd = QByteArray("root:x:0:0:root:/root:/bin/bash\n").repeated(9);
+        QTest::newRow("text file")
+            << passwd << true << QStringList{"288 bytes", "S frame: 'r' at byte 0", "'X' belong"};
+        QTest::newRow("short") << QByteArray("hi\n") << true
+                               << QStringList{"3 bytes", "G frame: the file ends before byte 161"};
+        const QByteArray custom = customFile();
+        QByteArray letters = custom;
+        for (int at : {80, 81, 161, 162, 242, 0})
+            letters[at] = '\x01';
+        QTest::newRow("no letters")
+            << letters << true << QStringList{"243 bytes", "0x01 at byte 161, where 'G'"};
+        QTest::newRow("damaged first letter") << letters.left(80) + custom.mid(80) << false
+                                              << QStringList{"the S frame(s)", "0x01 at byte 0"};
+        QTest::newRow("162 characters")
+            << custom.left(162) << false << QStringList{"the H frame(s)", "before byte 242"};
+        QTest::newRow("S frame only")
+            << custom.left(81) << false << QStringList{"S, G, H frame(s)", "file holds 81 bytes"};
+        QTest::newRow("empty") << QByteArray() << false << QStringList{"the file is empty"};
+        QByteArray outOfRange = custom;
+        outOfRange.replace(9, 2, "xy").replace(25, 2, "FF"); // -120, and 255 - 16
+        QTest::newRow("values out of range")
+            << outOfRange << false
+            << QStringList{"Channels: Sub-trim CH1: received -120, kept 0",
+                           "End point L CH1: received 239, kept 96"};
+    }
+
+    void loadTellsWhatWasWrong()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, refused);
+        QFETCH(QStringList, told);
+        WindowFixture f;
+        f.window->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->stop();
+        ParamData.sub2 = 500; // out of range, and kept by a refused file
+        const ParamStore before = ParamData;
+        const QString path = m_dir.filePath(QStringLiteral("told.txt"));
+        writeFile(path, content);
+        f.watcher.queueFile(path);
+        run(f, "toolButton_Load");
+        const QLabel *notice = f.w<QLabel>("checkNotice");
+        const QString text = refused                         ? f.watcher.messages().value(0)
+                             : notice && notice->isVisible() ? notice->text()
+                                                             : QString();
+        QCOMPARE(f.watcher.kinds(), refused ? kErrorBox : QStringList());
+        QCOMPARE(text.startsWith(QLatin1String("ERROR|Not a parameter file")), refused);
+        for (const QString &part : told)
+            QVERIFY2(text.contains(part), qPrintable(text));
+        QCOMPARE(ParamData == before, refused);
     }
 
     void nonHexadecimalFieldIsReplacedByTheRangeCheck()
