@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "formfont.h"
 #include "mainwindow.h"
 #include "resources.h"
 
@@ -120,6 +121,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(KORVA_VERSION "\n" KORVA_LICENSE_LINE));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.korva.config"));
     korvaInitResources();
+    useFormFont();
 
     QCommandLineParser parser;
     describeOptions(parser);

@@ -174,6 +174,8 @@ def format_qss_file(rules):
 CAPTIONS_16PX = {"lineEdit_63", "lineEdit_64", "lineEdit_65", "lineEdit_84", "lineEdit_86",
                  "lineEdit_91", "lineEdit_93", "lineEdit_103", "lineEdit_109"}
 CAPTIONS_22PX = {"lineEdit_36", "lineEdit_46", "lineEdit_51"}
+# Texts too wide for their boxes even with Arial's metrics: only these fonts are made smaller.
+SHRUNK_PX = {"lineEdit_111": 19} | {f"lineEdit_{n}": 23 for n in [9] + list(range(19, 26))}
 FIELDS_22PX = {
     "comboBox_rev8", "spinBox_sub8", "spinBox_Lepa2", "spinBox_Lepa8", "spinBox_Repa8",
     "spinBox_delay8", "comboBox_AUX8", "spinBox_FS8", "doubleSpinBox_Volt", "spinBox_Mode",
@@ -671,7 +673,8 @@ class FormBuilder:
         for n, (value, caption, upper, lower) in enumerate(MONITOR):
             x = 20 + MONITOR_PITCH * n
             value_box(panel, value, "0", role_sheet("monitor_value"), (x, 10, 80, 50))
-            caption_box(panel, caption, f"CH{n + 1}", role_sheet("monitor_caption"),
+            caption_box(panel, caption, f"CH{n + 1}",
+                        role_sheet("monitor_caption", SHRUNK_PX.get(caption)),
                         (x + 10, 60, 60, 31))
             self.bar(panel, upper, (x + 15, 105, 50, 180), 1010, 10, UPPER_BAR_STYLE)
             self.bar(panel, lower, (x + 15, 285, 50, 180), 1000, 1000, LOWER_BAR_STYLE)
@@ -715,6 +718,7 @@ class FormBuilder:
     def row(item, row, basic):
         if isinstance(row, Caption):
             px = 16 if row.name in CAPTIONS_16PX else 22 if row.name in CAPTIONS_22PX else 20
+            px = SHRUNK_PX.get(row.name, px)
             w = caption_box(item, row.name, row.text, role_sheet("caption", px))
             prop_size_policy(w, "Expanding", "Expanding")
             return

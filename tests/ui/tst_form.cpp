@@ -366,6 +366,9 @@ int captionPx(const QString &name)
 {
     static const QStringList px16 = captions({63, 64, 65, 84, 86, 91, 93, 103, 109});
     static const QStringList px22 = captions({36, 46, 51});
+    // "DOWN:" is too wide for its box at 20 px even with Arial's metrics.
+    if (name == QLatin1String("lineEdit_111"))
+        return 19;
     return px16.contains(name) ? 16 : px22.contains(name) ? 22 : 20;
 }
 
@@ -865,7 +868,7 @@ void tst_Form::monitorColumns()
     QCOMPARE(captionBox->alignment(), Qt::AlignHCenter | Qt::AlignVCenter);
     QVERIFY(captionBox->isReadOnly());
     QCOMPARE(parseSheet(captionBox->styleSheet()),
-             lineEditStyle(QStringLiteral("background-color: rgb(0, 0, 0);"), 26, kYellowText));
+             lineEditStyle(QStringLiteral("background-color: rgb(0, 0, 0);"), 23, kYellowText));
 
     struct Bar
     {
@@ -1184,7 +1187,7 @@ void tst_Form::styleSheets_data()
     QTest::newRow("lineEdit_29 caption 20px") << boxRule(qle, kCaptionBg, 4, 4, 20, kWhiteText);
     QTest::newRow("lineEdit_51 caption 22px") << boxRule(qle, kCaptionBg, 4, 4, 22, kWhiteText);
     QTest::newRow("lineEdit_5") << boxRule(qle, kFieldBg, 4, 4, 26, kWhiteText);
-    QTest::newRow("lineEdit_24") << boxRule(qle, "background-color: rgb(0, 0, 0);", 4, 4, 26,
+    QTest::newRow("lineEdit_24") << boxRule(qle, "background-color: rgb(0, 0, 0);", 4, 4, 23,
                                             kYellowText);
     QTest::newRow("spinBox_sub8 field 22px")
         << boxRule("QSpinBox", kFieldBg, 4, 4, 22, kWhiteText) + rule("QSpinBox:hover", kHover);
