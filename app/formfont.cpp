@@ -29,16 +29,31 @@ constexpr Advance kArialBold[] = {
 };
 constexpr int kEm = 2048;
 
-// How far the font that stands in for Arial must be narrowed for none of these characters to
-// be wider than Arial's: 100 when it is Arial or a metric twin.
+// The form's texts that have the least room to spare: captions, bounds and live read-outs.
+const char *const kTightTexts[] = {"OFFSET:",   "DOWN:",  "POINT7:", "STK-MODE:",
+                                   "TX-ALARM:", "ATTI1:", "-100",    "99.99",
+                                   "2000",      "-44dBm", "ttyUSB0"};
+
+int arialWidth(const char *text)
+{
+    int width = 0;
+    for (; *text; ++text) {
+        for (const Advance &a : kArialBold)
+            width += a.c == *text ? a.width : 0;
+    }
+    return width;
+}
+
+// How far the font that stands in for Arial must be narrowed for none of these texts to be
+// wider than with Arial: 100 when it is Arial or a metric twin.
 int stretchForArialMetrics(QFont font)
 {
     font.setBold(true);
     font.setPixelSize(kEm);
     const QFontMetricsF metrics(font);
     double ratio = 1.0;
-    for (const Advance &a : kArialBold)
-        ratio = std::min(ratio, a.width / metrics.horizontalAdvance(QLatin1Char(a.c)));
+    for (const char *text : kTightTexts)
+        ratio = std::min(ratio, arialWidth(text) / metrics.horizontalAdvance(QLatin1String(text)));
     return ratio > 0.995 ? 100 : int(ratio * 100);
 }
 
