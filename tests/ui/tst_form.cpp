@@ -102,6 +102,7 @@ const QStringList kPressedB = {
     QStringLiteral("border-style:inset;"),
     QStringLiteral("color:rgba(255,0,0,100);"),
 };
+const QStringList kFocus = {QStringLiteral("border-color:rgba(0,255,255,255);")};
 const QStringList kHover = {
     QStringLiteral("background-color:rgba(100,255,100,100);"),
     QStringLiteral("border-color:rgba(255,255,255,255);"),
@@ -124,6 +125,7 @@ QStringList actionButtonStyle(bool reset)
 {
     const QString sel = QStringLiteral("QToolButton");
     return rule(sel, box(kButtonBg, 4, 10, 20, kWhiteText)) +
+           rule(sel + QStringLiteral("[keyboardFocus=\"true\"]"), kFocus) +
            rule(sel + QStringLiteral(":pressed"), reset ? kPressedB : kPressedA) +
            rule(sel + QStringLiteral(":hover"), kHover);
 }
@@ -133,6 +135,7 @@ QStringList openButtonStyle()
     const QString sel = QStringLiteral("QPushButton");
     return rule(sel, box(QStringLiteral("background-color:rgba(100,100,100,100);"), 4, 10, 22,
                          kWhiteText)) +
+           rule(sel + QStringLiteral("[keyboardFocus=\"true\"]"), kFocus) +
            rule(sel + QStringLiteral(":pressed"), kPressedA) +
            rule(sel + QStringLiteral(":hover"), kHover);
 }
@@ -1172,12 +1175,15 @@ void tst_Form::styleSheets_data()
 
     QTest::newRow("openButton") << boxRule("QPushButton", "background-color:rgba(100,100,100,100);",
                                            4, 10, 22, kWhiteText) +
+                                       rule("QPushButton[keyboardFocus=\"true\"]", kFocus) +
                                        rule("QPushButton:pressed", kPressedA) +
                                        rule("QPushButton:hover", kHover);
     QTest::newRow("toolButton_Send") << boxRule("QToolButton", kButtonBg, 4, 10, 20, kWhiteText) +
+                                            rule("QToolButton[keyboardFocus=\"true\"]", kFocus) +
                                             rule("QToolButton:pressed", kPressedA) +
                                             rule("QToolButton:hover", kHover);
     QTest::newRow("toolButton_Reset") << boxRule("QToolButton", kButtonBg, 4, 10, 20, kWhiteText) +
+                                             rule("QToolButton[keyboardFocus=\"true\"]", kFocus) +
                                              rule("QToolButton:pressed", kPressedB) +
                                              rule("QToolButton:hover", kHover);
     QTest::newRow("toolButton_led") << boxRule("QToolButton", kButtonBg, 0, 0, 16, kWhiteText);
