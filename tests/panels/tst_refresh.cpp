@@ -118,6 +118,8 @@ private:
 
 } // namespace
 
+Q_DECLARE_METATYPE(IntField)
+
 class TestRefresh : public QObject
 {
     Q_OBJECT
@@ -446,21 +448,22 @@ private slots:
     void passesRepaintOnlyWhatChanged_data()
     {
         QTest::addColumn<int>("page");
-        QTest::addColumn<QString>("field");
+        QTest::addColumn<IntField>("field");
         QTest::addColumn<QStringList>("painted");
         for (int page = 1; page <= 4; ++page)
-            QTest::addRow("page %d steady", page) << page << QString() << QStringList();
-        QTest::newRow("EPA") << 1 << "Lepa3" << QStringList{"spinBox_Lepa3"};
-        QTest::newRow("attitude") << 2 << "Atti1" << QStringList{"spinBox_Atti1"};
-        QTest::newRow("rate") << 3 << "DR_RATE" << QStringList{"spinBox_DR_RATE", "widget_3"};
-        QTest::newRow("point") << 4 << "THCURE_Data04"
+            QTest::addRow("page %d steady", page) << page << IntField() << QStringList();
+        QTest::newRow("EPA") << 1 << &ParamStore::Lepa3 << QStringList{"spinBox_Lepa3"};
+        QTest::newRow("attitude") << 2 << &ParamStore::Atti1 << QStringList{"spinBox_Atti1"};
+        QTest::newRow("rate") << 3 << &ParamStore::DR_RATE
+                              << QStringList{"spinBox_DR_RATE", "widget_3"};
+        QTest::newRow("point") << 4 << &ParamStore::THCURE_Data04
                                << QStringList{"spinBox_THCURE_Data04", "widget_4"};
     }
 
     void passesRepaintOnlyWhatChanged()
     {
         QFETCH(int, page);
-        QFETCH(QString, field);
+        QFETCH(IntField, field);
         QFETCH(QStringList, painted);
         MainWindow window;
         auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
@@ -468,20 +471,11 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTest::qWait(300);
-        const std::pair<const char *, IntField> fields[] = {
-            {"Lepa3", &ParamStore::Lepa3},
-            {"Atti1", &ParamStore::Atti1},
-            {"DR_RATE", &ParamStore::DR_RATE},
-            {"THCURE_Data04", &ParamStore::THCURE_Data04}};
         PaintWatch watch(tabs->widget(page));
-        for (const auto &f : fields) {
-            if (field == QLatin1String(f.first))
-                ParamData.*f.second = 100 - ParamData.*f.second / 2;
-        }
-        // Three passes and three ticks of the curve views.
-        QTest::qWait(350);
-        const QStringList expected = painted;
-        QCOMPARE(watch.painted, QSet<QString>(expected.begin(), expected.end()));
+        if (field)
+            ParamData.*field = 100 - ParamData.*field / 2;
+        QTest::qWait(350); // three passes and three ticks of the curve views
+        QCOMPARE(watch.painted, QSet<QString>(painted.begin(), painted.end()));
     }
 
 private:
