@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "formfont.h"
 #include "mainwindow.h"
 #include "resources.h"
 
@@ -113,6 +114,12 @@ int main(int argc, char *argv[])
     // Qt 6 always scales.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
 #endif
+#if QT_VERSION >= QT_VERSION_CHECK(5, 14, 0)
+    // A 150 % desktop is scaled by 1.5, not rounded up to 2: the window must still fit a
+    // 1920 x 1080 screen. Qt 6 does this already.
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+#endif
     previousHandler = qInstallMessageHandler(startupMessages);
     QApplication app(argc, argv);
     releaseHeldMessages();
@@ -120,6 +127,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(KORVA_VERSION "\n" KORVA_LICENSE_LINE));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.korva.config"));
     korvaInitResources();
+    useFormFont();
 
     QCommandLineParser parser;
     describeOptions(parser);

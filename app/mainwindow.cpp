@@ -6,6 +6,7 @@
 #include "factory.h"
 #include "formpages.h"
 #include "frames.h"
+#include "keyboard.h"
 #include "openfailure.h"
 #include "portscan.h"
 #include "rangecheck.h"
@@ -116,6 +117,10 @@ MainWindow::MainWindow(QWidget *parent)
     refreshPortList();
 
     ui->tabWidget->setCurrentIndex(0);
+    setUpKeyboard(*ui, this);
+    // The window starts with the focus on none of its buttons: Space pressed before Tab
+    // starts nothing. Tab goes on to READ.
+    setFocus();
 
     displayTimer = new QTimer(this);
     displayTimer->start(kRefreshMs);

@@ -2,10 +2,13 @@
 // What the window costs while it runs: the share of one core it uses and its peak resident
 // memory, over a stretch of wall time.
 //
-//   bench_live stream  SIM SECONDS   the port open on korva-sim (the program at SIM), which
-//                                    streams 50 channel frames a second
-//   bench_live idle    SECONDS       the port closed
-//   bench_live bare    SECONDS       a bare QMainWindow of the same size, for comparison
+//   bench_live stream  SIM SECONDS [PAGE]   the port open on korva-sim (the program at SIM),
+//                                           which streams 50 channel frames a second
+//   bench_live idle    SECONDS [PAGE]       the port closed
+//   bench_live bare    SECONDS              a bare QMainWindow of the same size, for comparison
+//
+// PAGE is the title of the page shown while measuring (SERVO unless given): what a page costs
+// depends on what it draws.
 //
 // It prints "cpu_percent" and "peak_rss_kib". Run it on a real display (Xvfb will do) or with
 // QT_QPA_PLATFORM=offscreen.
@@ -18,6 +21,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QTabWidget>
 #include <QTest>
 
 #include <cstdio>
@@ -48,7 +52,8 @@ long peakRssKib()
 
 int usage()
 {
-    std::fprintf(stderr, "usage: bench_live stream SIM SECONDS | idle SECONDS | bare SECONDS\n");
+    std::fprintf(stderr, "usage: bench_live stream SIM SECONDS [PAGE] | idle SECONDS [PAGE] | "
+                         "bare SECONDS\n");
     return 2;
 }
 
@@ -63,6 +68,8 @@ int main(int argc, char *argv[])
     if (stream ? argc < 4 : (mode != "idle" && mode != "bare"))
         return usage();
     const int seconds = std::atoi(argv[stream ? 3 : 2]);
+    const int pageArg = stream ? 4 : 3;
+    const QString page = argc > pageArg ? QString::fromLocal8Bit(argv[pageArg]) : QString();
 
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
@@ -82,6 +89,17 @@ int main(int argc, char *argv[])
             if (port.isEmpty())
                 return 1;
             korva->addPort(port);
+        }
+        if (!page.isEmpty()) {
+            auto *tabs = korva->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+            int index = tabs->count() - 1;
+            while (index >= 0 && tabs->tabText(index) != page)
+                --index;
+            if (index < 0) {
+                std::fprintf(stderr, "bench_live: no page %s\n", argv[pageArg]);
+                return 2;
+            }
+            tabs->setCurrentIndex(index);
         }
         window = std::move(korva);
     }

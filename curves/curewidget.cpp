@@ -4,6 +4,7 @@
 #include "curveview.h"
 #include "paramstore.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
 
@@ -33,6 +34,13 @@ const Label kPointNumbers[] = {
     {25, 505, "1"},  {123, 505, "2"}, {221, 505, "3"}, {319, 505, "4"},
     {417, 505, "5"}, {515, 505, "6"}, {613, 505, "7"},
 };
+
+std::array<int, kThrottlePointCount> storedPoints()
+{
+    return {ParamData.THCURE_Data01, ParamData.THCURE_Data02, ParamData.THCURE_Data03,
+            ParamData.THCURE_Data04, ParamData.THCURE_Data05, ParamData.THCURE_Data06,
+            ParamData.THCURE_Data07};
+}
 
 } // namespace
 
@@ -74,16 +82,19 @@ cureWidget::cureWidget(QWidget *parent)
 
 void cureWidget::creatData()
 {
-    update();
+    if (!m_painted || storedPoints() != m_shown)
+        update();
 }
 
-void cureWidget::paintEvent(QPaintEvent *)
+void cureWidget::paintEvent(QPaintEvent *event)
 {
-    const ThCurveGeometry g =
-        computeThCurve(width(), height(),
-                       {ParamData.THCURE_Data01, ParamData.THCURE_Data02, ParamData.THCURE_Data03,
-                        ParamData.THCURE_Data04, ParamData.THCURE_Data05, ParamData.THCURE_Data06,
-                        ParamData.THCURE_Data07});
+    const std::array<int, kThrottlePointCount> points = storedPoints();
+    // A paint of only part of the view leaves the rest as it was: that part is not yet shown.
+    if (event->rect().contains(rect())) {
+        m_shown = points;
+        m_painted = true;
+    }
+    const ThCurveGeometry g = computeThCurve(width(), height(), points);
 
     QPainter painter(this);
     curveview::paintBackground(painter, kFrame);

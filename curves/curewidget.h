@@ -27,8 +27,8 @@ struct ThCurveGeometry
 
 ThCurveGeometry computeThCurve(int w, int h, const std::array<int, kThrottlePointCount> &values);
 
-// Shows the seven-point throttle curve, redrawn from the store ten times a second so that any
-// change of a point shows up however it was made.
+// Shows the seven-point throttle curve. The store is looked at ten times a second so that any
+// change of a point shows up however it was made; the view is redrawn only when one changed.
 class cureWidget : public QWidget
 {
     Q_OBJECT
@@ -44,4 +44,6 @@ protected:
 
 private:
     QTimer *m_timer = nullptr;
+    std::array<int, kThrottlePointCount> m_shown{}; // the points of the last paint
+    bool m_painted = false;
 };

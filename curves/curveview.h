@@ -8,9 +8,10 @@
 
 class QPainter;
 
-// What the two curve views share. The store has no change signals, so a view repaints itself
-// ten times a second; its background and frame keep a fixed size whatever the widget's size,
-// because the pages are laid out in fixed pixels; its grid lines are dashed.
+// What the two curve views share. The store has no change signals, so a view looks at it ten
+// times a second and repaints when what it shows has changed; its background and frame keep a
+// fixed size whatever the widget's size, because the pages are laid out in fixed pixels; its
+// grid lines are dashed.
 namespace curveview {
 
 constexpr int kRepaintMs = 100;
@@ -23,7 +24,7 @@ QVector<int> dashStarts(int low, int high);
 // Clears the fixed background and draws the frame.
 void paintBackground(QPainter &painter, const QRect &frame);
 
-// Starts the view's repaint timer, a child of the view, calling its creatData() slot.
+// Starts the view's timer, a child of the view, calling its creatData() slot.
 template<typename View> QTimer *startRepainting(View *view)
 {
     auto *timer = new QTimer(view);

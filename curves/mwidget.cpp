@@ -4,6 +4,7 @@
 #include "curveview.h"
 #include "paramstore.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
@@ -54,11 +55,18 @@ mWidget::mWidget(QWidget *parent)
 
 void mWidget::creatData()
 {
-    update();
+    if (!m_painted || ParamData.DR_RATE != m_shownRate || ParamData.DR_EXP != m_shownExpo)
+        update();
 }
 
-void mWidget::paintEvent(QPaintEvent *)
+void mWidget::paintEvent(QPaintEvent *event)
 {
+    // A paint of only part of the view leaves the rest as it was: that part is not yet shown.
+    if (event->rect().contains(rect())) {
+        m_shownRate = ParamData.DR_RATE;
+        m_shownExpo = ParamData.DR_EXP;
+        m_painted = true;
+    }
     const DrCurveGeometry g =
         computeDrCurve(width(), height(), ParamData.DR_RATE, ParamData.DR_EXP);
 

@@ -28,8 +28,9 @@ struct DrCurveGeometry
 
 DrCurveGeometry computeDrCurve(int w, int h, int rate, int expo);
 
-// Shows the response curve of the selected dual-rate setting, redrawn from the store ten times a
-// second so that any change of the rate or exponential shows up however it was made.
+// Shows the response curve of the selected dual-rate setting. The store is looked at ten times a
+// second so that any change of the rate or exponential shows up however it was made; the view
+// is redrawn only when one changed.
 class mWidget : public QWidget
 {
     Q_OBJECT
@@ -45,4 +46,8 @@ protected:
 
 private:
     QTimer *m_timer = nullptr;
+    // The rate and exponential of the last paint, once there was one.
+    int m_shownRate = 0;
+    int m_shownExpo = 0;
+    bool m_painted = false;
 };

@@ -47,6 +47,11 @@ PRESSED_B = [
     "border-style:inset;",
     "color:rgba(255,0,0,100);",
 ]
+# Keyboard focus on a button: a cyan border where the unfocused button has a transparent one.
+# The window marks a button that the pilot reached with Tab; the focus a window gives its
+# first button when it is activated shows nothing.
+FOCUS = ["border-color:rgba(0,255,255,255);"]
+KEYBOARD_FOCUS = '[keyboardFocus="true"]'
 HOVER = [
     "background-color:rgba(100,255,100,100);",
     "border-color:rgba(255,255,255,255);",
@@ -57,11 +62,11 @@ HOVER = [
 # A selector or font size of None is filled in per widget.
 ROLES = {
     "open": ("QPushButton", "background-color:rgba(100,100,100,100);", 4, 10, 22, WHITE,
-             [("pressed", PRESSED_A), ("hover", HOVER)]),
+             [("focus", FOCUS), ("pressed", PRESSED_A), ("hover", HOVER)]),
     "action": ("QToolButton", BG_BUTTON, 4, 10, 20, WHITE,
-               [("pressed", PRESSED_A), ("hover", HOVER)]),
+               [("focus", FOCUS), ("pressed", PRESSED_A), ("hover", HOVER)]),
     "reset": ("QToolButton", BG_BUTTON, 4, 10, 20, WHITE,
-              [("pressed", PRESSED_B), ("hover", HOVER)]),
+              [("focus", FOCUS), ("pressed", PRESSED_B), ("hover", HOVER)]),
     "led": ("QToolButton", BG_BUTTON, 0, 0, 16, WHITE, []),
     "status_caption": ("QLineEdit", BG_CAPTION, 4, 4, 18, WHITE, []),
     "status_value": ("QLineEdit", BG_CAPTION, 4, 4, 18, YELLOW, []),
@@ -93,7 +98,8 @@ def role_sheet(role, px=None, selector=None):
     sel, background, width, radius, role_px, colour, extra = ROLES[role]
     sel = sel or selector
     rules = [(sel, box_rule(background, width, radius, px or role_px, colour))]
-    rules += [(f"{sel}:{state}", decls) for state, decls in extra]
+    rules += [(sel + (KEYBOARD_FOCUS if state == "focus" else ":" + state), decls)
+              for state, decls in extra]
     return format_rules(rules)
 
 
@@ -174,6 +180,8 @@ def format_qss_file(rules):
 CAPTIONS_16PX = {"lineEdit_63", "lineEdit_64", "lineEdit_65", "lineEdit_84", "lineEdit_86",
                  "lineEdit_91", "lineEdit_93", "lineEdit_103", "lineEdit_109"}
 CAPTIONS_22PX = {"lineEdit_36", "lineEdit_46", "lineEdit_51"}
+# Texts too wide for their boxes even with Arial's metrics: only these fonts are made smaller.
+SHRUNK_PX = {"lineEdit_111": 19} | {f"lineEdit_{n}": 23 for n in [9] + list(range(19, 26))}
 FIELDS_22PX = {
     "comboBox_rev8", "spinBox_sub8", "spinBox_Lepa2", "spinBox_Lepa8", "spinBox_Repa8",
     "spinBox_delay8", "comboBox_AUX8", "spinBox_FS8", "doubleSpinBox_Volt", "spinBox_Mode",
@@ -435,6 +443,19 @@ ACTION_BUTTONS = [
     ("toolButton_Save", "SAVE", "save.png", (380, 5, 110, 91), "action"),
     ("toolButton_Reset", "RESET", "Reset.png", (500, 5, 110, 90), "reset"),
 ]
+# What the top bar says to a pointer and to assistive tools: widget: (tooltip, accessible name).
+# The window adds each button's shortcut to its tooltip.
+TOP_BAR_HELP = {
+    "toolButton_Read": ("Read the settings from the transmitter", "Read"),
+    "toolButton_Load": ("Load the settings from a parameter file", "Load"),
+    "toolButton_Send": ("Write the settings to the transmitter", "Write"),
+    "toolButton_Save": ("Save the settings to a parameter file", "Save"),
+    "toolButton_Reset": ("Reset the transmitter to its factory settings", "Reset"),
+    "openButton": ("Open or close the serial port", "Open or close the port"),
+    "lineEdit_TX": ("Transmitter battery voltage", "Transmitter voltage"),
+    "lineEdit_EXT": ("External voltage", "External voltage"),
+    "lineEdit_RSSI": ("Signal strength of the receiver", "Signal strength"),
+}
 STATUS_ROWS = [
     ("lineEdit_26", "TX:", "lineEdit_TX", " 0.0V", 3),
     ("lineEdit_27", "EXT:", "lineEdit_EXT", " 0.0V", 38),
@@ -540,8 +561,17 @@ def widget(parent, cls, name, geometry=None):
     return w
 
 
+def prop_help(w, name):
+    if name in TOP_BAR_HELP:
+        tip, accessible = TOP_BAR_HELP[name]
+        prop_string(w, "toolTip", tip)
+        prop_string(w, "accessibleName", accessible)
+
+
+# Captions and live read-outs take no Tab stop: Tab goes from setting to setting.
 def caption_box(parent, name, text, sheet, geometry=None):
     w = widget(parent, "QLineEdit", name, geometry)
+    prop_enum(w, "focusPolicy", "Qt::NoFocus")
     prop_style(w, sheet)
     prop_string(w, "text", text)
     sub(prop(w, "alignment"), "set", "Qt::AlignHCenter|Qt::AlignVCenter")
@@ -551,6 +581,8 @@ def caption_box(parent, name, text, sheet, geometry=None):
 
 def value_box(parent, name, text, sheet, geometry):
     w = widget(parent, "QLineEdit", name, geometry)
+    prop_enum(w, "focusPolicy", "Qt::NoFocus")
+    prop_help(w, name)
     prop_style(w, sheet)
     prop_string(w, "text", text)
     sub(prop(w, "alignment"), "set", "Qt::AlignHCenter|Qt::AlignVCenter")
@@ -608,6 +640,7 @@ class FormBuilder:
         bar = frame(central, "frame", (0, 0, 1200, 110), "")
         for name, text, image, geometry, role in ACTION_BUTTONS:
             b = widget(bar, "QToolButton", name, geometry)
+            prop_help(b, name)
             prop_style(b, role_sheet(role))
             prop_string(b, "text", text)
             prop_icon(b, image)
@@ -615,6 +648,10 @@ class FormBuilder:
             prop_enum(b, "toolButtonStyle", "Qt::ToolButtonTextUnderIcon")
 
         b = widget(bar, "QPushButton", "openButton", (630, 5, 100, 90))
+        prop_help(b, "openButton")
+        # Like the tool buttons beside it, it takes the focus from the keyboard only: a click
+        # leaves no focus border behind.
+        prop_enum(b, "focusPolicy", "Qt::TabFocus")
         prop_style(b, role_sheet("open"))
         prop_string(b, "text", "OPEN")
 
@@ -671,7 +708,8 @@ class FormBuilder:
         for n, (value, caption, upper, lower) in enumerate(MONITOR):
             x = 20 + MONITOR_PITCH * n
             value_box(panel, value, "0", role_sheet("monitor_value"), (x, 10, 80, 50))
-            caption_box(panel, caption, f"CH{n + 1}", role_sheet("monitor_caption"),
+            caption_box(panel, caption, f"CH{n + 1}",
+                        role_sheet("monitor_caption", SHRUNK_PX.get(caption)),
                         (x + 10, 60, 60, 31))
             self.bar(panel, upper, (x + 15, 105, 50, 180), 1010, 10, UPPER_BAR_STYLE)
             self.bar(panel, lower, (x + 15, 285, 50, 180), 1000, 1000, LOWER_BAR_STYLE)
@@ -715,6 +753,7 @@ class FormBuilder:
     def row(item, row, basic):
         if isinstance(row, Caption):
             px = 16 if row.name in CAPTIONS_16PX else 22 if row.name in CAPTIONS_22PX else 20
+            px = SHRUNK_PX.get(row.name, px)
             w = caption_box(item, row.name, row.text, role_sheet("caption", px))
             prop_size_policy(w, "Expanding", "Expanding")
             return

@@ -10,6 +10,7 @@
 
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QSet>
 #include <QSpinBox>
 #include <QTabWidget>
 
@@ -84,7 +85,40 @@ QStringList hoverOrder()
     return boxes;
 }
 
+// The value boxes and curve views of one page that get painted while it is watched; a box's
+// inner parts count as the box. What lies under or beside a box that is painted (the page,
+// the group, a caption) is painted with it, the boxes being see-through.
+class PaintWatch : public QObject
+{
+public:
+    explicit PaintWatch(QWidget *page)
+        : m_page(page)
+    {
+        qApp->installEventFilter(this);
+    }
+    QSet<QString> painted;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (event->type() == QEvent::Paint && widget && m_page->isAncestorOf(widget)) {
+            while (widget->objectName().isEmpty() || widget->objectName().startsWith("qt_"))
+                widget = widget->parentWidget();
+            if (qobject_cast<QAbstractSpinBox *>(widget) || qobject_cast<QComboBox *>(widget) ||
+                widget->inherits("mWidget") || widget->inherits("cureWidget"))
+                painted.insert(widget->objectName());
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_page;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(IntField)
 
 class TestRefresh : public QObject
 {
@@ -408,6 +442,40 @@ private slots:
         QCOMPARE(spin->styleSheet(), style);
         for (int count : HoverCount)
             QCOMPARE(count, 0);
+    }
+
+    // A pass repaints only what shows a changed value; a steady page paints nothing at all.
+    void passesRepaintOnlyWhatChanged_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<IntField>("field");
+        QTest::addColumn<QStringList>("painted");
+        for (int page = 1; page <= 4; ++page)
+            QTest::addRow("page %d steady", page) << page << IntField() << QStringList();
+        QTest::newRow("EPA") << 1 << &ParamStore::Lepa3 << QStringList{"spinBox_Lepa3"};
+        QTest::newRow("attitude") << 2 << &ParamStore::Atti1 << QStringList{"spinBox_Atti1"};
+        QTest::newRow("rate") << 3 << &ParamStore::DR_RATE
+                              << QStringList{"spinBox_DR_RATE", "widget_3"};
+        QTest::newRow("point") << 4 << &ParamStore::THCURE_Data04
+                               << QStringList{"spinBox_THCURE_Data04", "widget_4"};
+    }
+
+    void passesRepaintOnlyWhatChanged()
+    {
+        QFETCH(int, page);
+        QFETCH(IntField, field);
+        QFETCH(QStringList, painted);
+        MainWindow window;
+        auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+        tabs->setCurrentIndex(page);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::qWait(300);
+        PaintWatch watch(tabs->widget(page));
+        if (field)
+            ParamData.*field = 100 - ParamData.*field / 2;
+        QTest::qWait(350); // three passes and three ticks of the curve views
+        QCOMPARE(watch.painted, QSet<QString>(painted.begin(), painted.end()));
     }
 
 private:

@@ -102,6 +102,7 @@ const QStringList kPressedB = {
     QStringLiteral("border-style:inset;"),
     QStringLiteral("color:rgba(255,0,0,100);"),
 };
+const QStringList kFocus = {QStringLiteral("border-color:rgba(0,255,255,255);")};
 const QStringList kHover = {
     QStringLiteral("background-color:rgba(100,255,100,100);"),
     QStringLiteral("border-color:rgba(255,255,255,255);"),
@@ -124,6 +125,7 @@ QStringList actionButtonStyle(bool reset)
 {
     const QString sel = QStringLiteral("QToolButton");
     return rule(sel, box(kButtonBg, 4, 10, 20, kWhiteText)) +
+           rule(sel + QStringLiteral("[keyboardFocus=\"true\"]"), kFocus) +
            rule(sel + QStringLiteral(":pressed"), reset ? kPressedB : kPressedA) +
            rule(sel + QStringLiteral(":hover"), kHover);
 }
@@ -133,6 +135,7 @@ QStringList openButtonStyle()
     const QString sel = QStringLiteral("QPushButton");
     return rule(sel, box(QStringLiteral("background-color:rgba(100,100,100,100);"), 4, 10, 22,
                          kWhiteText)) +
+           rule(sel + QStringLiteral("[keyboardFocus=\"true\"]"), kFocus) +
            rule(sel + QStringLiteral(":pressed"), kPressedA) +
            rule(sel + QStringLiteral(":hover"), kHover);
 }
@@ -366,6 +369,9 @@ int captionPx(const QString &name)
 {
     static const QStringList px16 = captions({63, 64, 65, 84, 86, 91, 93, 103, 109});
     static const QStringList px22 = captions({36, 46, 51});
+    // "DOWN:" is too wide for its box at 20 px even with Arial's metrics.
+    if (name == QLatin1String("lineEdit_111"))
+        return 19;
     return px16.contains(name) ? 16 : px22.contains(name) ? 22 : 20;
 }
 
@@ -865,7 +871,7 @@ void tst_Form::monitorColumns()
     QCOMPARE(captionBox->alignment(), Qt::AlignHCenter | Qt::AlignVCenter);
     QVERIFY(captionBox->isReadOnly());
     QCOMPARE(parseSheet(captionBox->styleSheet()),
-             lineEditStyle(QStringLiteral("background-color: rgb(0, 0, 0);"), 26, kYellowText));
+             lineEditStyle(QStringLiteral("background-color: rgb(0, 0, 0);"), 23, kYellowText));
 
     struct Bar
     {
@@ -1169,12 +1175,15 @@ void tst_Form::styleSheets_data()
 
     QTest::newRow("openButton") << boxRule("QPushButton", "background-color:rgba(100,100,100,100);",
                                            4, 10, 22, kWhiteText) +
+                                       rule("QPushButton[keyboardFocus=\"true\"]", kFocus) +
                                        rule("QPushButton:pressed", kPressedA) +
                                        rule("QPushButton:hover", kHover);
     QTest::newRow("toolButton_Send") << boxRule("QToolButton", kButtonBg, 4, 10, 20, kWhiteText) +
+                                            rule("QToolButton[keyboardFocus=\"true\"]", kFocus) +
                                             rule("QToolButton:pressed", kPressedA) +
                                             rule("QToolButton:hover", kHover);
     QTest::newRow("toolButton_Reset") << boxRule("QToolButton", kButtonBg, 4, 10, 20, kWhiteText) +
+                                             rule("QToolButton[keyboardFocus=\"true\"]", kFocus) +
                                              rule("QToolButton:pressed", kPressedB) +
                                              rule("QToolButton:hover", kHover);
     QTest::newRow("toolButton_led") << boxRule("QToolButton", kButtonBg, 0, 0, 16, kWhiteText);
@@ -1184,7 +1193,7 @@ void tst_Form::styleSheets_data()
     QTest::newRow("lineEdit_29 caption 20px") << boxRule(qle, kCaptionBg, 4, 4, 20, kWhiteText);
     QTest::newRow("lineEdit_51 caption 22px") << boxRule(qle, kCaptionBg, 4, 4, 22, kWhiteText);
     QTest::newRow("lineEdit_5") << boxRule(qle, kFieldBg, 4, 4, 26, kWhiteText);
-    QTest::newRow("lineEdit_24") << boxRule(qle, "background-color: rgb(0, 0, 0);", 4, 4, 26,
+    QTest::newRow("lineEdit_24") << boxRule(qle, "background-color: rgb(0, 0, 0);", 4, 4, 23,
                                             kYellowText);
     QTest::newRow("spinBox_sub8 field 22px")
         << boxRule("QSpinBox", kFieldBg, 4, 4, 22, kWhiteText) + rule("QSpinBox:hover", kHover);
