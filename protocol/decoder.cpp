@@ -924,7 +924,9 @@ bool FrameAssembler::continuesHeldFrame(const QByteArray &chunk) const
     // A live or parameter frame begun anywhere in the undecided bytes, a whole frame waiting
     // for the next read included, that the chunk goes on with.
     for (int q = 0; q < m_bytes.size(); ++q) {
-        const Reader reader(m_bytes.mid(q) + chunk, Reader::Open);
+        QByteArray joined = m_bytes.mid(q);
+        joined += chunk; // the reader keeps a reference: it must outlive the reader
+        const Reader reader(joined, Reader::Open);
         for (const Candidate &c : reader.candidatesAt(0)) {
             if (c.family != FrameFamily::Aux && c.strength >= kLiveStrength &&
                 c.length > m_bytes.size() - q)
