@@ -876,8 +876,8 @@ int segmentation::bestScore(const QByteArray &b, bool open)
 // or 12 bytes FE ... FE) is that frame, whatever came before it: that reading accounts for
 // the whole chunk, and bytes held from before were a frame cut short. Two exceptions: an
 // AUX-shaped chunk whose sources no transmitter sends, arriving while the start of a frame is
-// held, is the rest of that frame; and twelve bytes FE ... FE of an unknown kind are reported
-// as such and also read with the bytes around them, as a piece of a live frame.
+// held, is the rest of that frame; and twelve bytes FE 18|19 of an unknown kind are reported
+// as such and also kept, as the possible start of a live frame.
 //
 // Everything else joins the undecided bytes, which are read from the first. The candidates
 // at a position are the frames whose marker bytes are in place there (an AUX frame only with
@@ -899,18 +899,11 @@ void FrameAssembler::feed(const QByteArray &chunk, qint64 nowMs, ParamStore &s,
     FrameFamily family;
     if (wholeChunkFamily(chunk, &family) && !continuesHeldFrame(chunk)) {
         DecodedFrame decoded;
-        // A parameter frame of no known kind changes nothing, and a live frame can end in FE
-        // and hold FE inside: such twelve bytes are reported, and read with the rest as well.
-        if (family == FrameFamily::Parameter && !findParameterKind(at(chunk, 2))) {
-            store(chunk, 0, family, s, &decoded);
-            onFrame(decoded);
-            append(chunk, nowMs);
-            scan(false, false, s, onFrame);
-            return;
-        }
         settle(true, s, onFrame);
         store(chunk, 0, family, s, &decoded);
         onFrame(decoded);
+        if (family == FrameFamily::Parameter && decoded.readFlag == 0 && isLiveKind(at(chunk, 1)))
+            append(chunk, nowMs);
         return;
     }
     append(chunk, nowMs);

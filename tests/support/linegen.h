@@ -140,8 +140,7 @@ inline bool frameShaped(const QByteArray &c)
     case kAuxFrameLength:
         return b(2) == kAuxMarker;
     case kParameterFrameLength:
-        // Of no known kind it changes nothing, and the bytes are read with the rest too.
-        return b(0) == kFrameMarker && b(11) == kFrameMarker && findParameterKind(b(2));
+        return b(0) == kFrameMarker && b(11) == kFrameMarker;
     default:
         return false;
     }
