@@ -6,7 +6,6 @@
 // intact frame carried.
 #include "linegen.h"
 
-#include <QHash>
 #include <QtTest>
 
 #include <random>
@@ -70,22 +69,6 @@ QByteArray makeFrame(Rng &rng, int family)
     return f;
 }
 
-// The shapes a read chunk can have that make it one frame by itself.
-bool frameShaped(const QByteArray &c)
-{
-    const auto b = [&c](int i) { return quint8(c.at(i)); };
-    switch (c.size()) {
-    case 20:
-        return b(0) == 0xFE && (b(1) == 0x18 || b(1) == 0x19);
-    case 8:
-        return b(2) == 0xAA;
-    case 12:
-        return b(0) == 0xFE && b(11) == 0xFE;
-    default:
-        return false;
-    }
-}
-
 struct Damage
 {
     int frames;
@@ -138,24 +121,9 @@ Line makeLine(Rng &rng, const Damage &d)
         line.frames.append(f);
     }
 
-    // Where each intact frame lies, to let a chunk be exactly one of them.
-    QHash<int, int> intactAt;
-    for (const SentFrame &f : qAsConst(line.frames)) {
-        if (!f.damaged)
-            intactAt.insert(f.start, f.bytes.size());
-    }
-    qint64 now = 0;
-    for (int pos = 0; pos < line.stream.size();) {
-        int n = qMin(rng.in(1, d.maxChunk), int(line.stream.size()) - pos);
-        // A chunk shaped like a frame is a frame, by the contract with the transmitter; a line
-        // that delivers a piece of a frame in that shape cannot be read right by anyone.
-        while (frameShaped(line.stream.mid(pos, n)) && intactAt.value(pos) != n)
-            ++n;
-        n = qMin(n, int(line.stream.size()) - pos);
-        now += rng.chance(d.pause) ? rng.in(FrameAssembler::kHoldMs + 1, 400) : rng.in(0, 5);
-        line.reads.append({pos, n, now});
-        pos += n;
-    }
+    chunk(rng, line, d.maxChunk, [&rng, &d] {
+        return rng.chance(d.pause) ? rng.in(FrameAssembler::kHoldMs + 1, 400) : rng.in(0, 5);
+    });
     return line;
 }
 

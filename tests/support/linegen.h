@@ -146,9 +146,31 @@ inline bool frameShaped(const QByteArray &c)
     }
 }
 
+// Cuts the line into reads of 1..maxChunk bytes, each `nextGap()` ms after the one before. A
+// read shaped like a frame is that frame, by the contract with the transmitter: a line that
+// delivers a piece of a frame in that shape cannot be read right by anyone, so such a read
+// grows until it is no longer one, or is exactly an intact frame.
+template<typename Gap> void chunk(Rng &rng, Line &line, int maxChunk, Gap nextGap)
+{
+    QHash<int, int> intactAt;
+    for (const SentFrame &f : qAsConst(line.frames)) {
+        if (!f.damaged)
+            intactAt.insert(f.start, f.bytes.size());
+    }
+    qint64 now = 0;
+    for (int pos = 0; pos < line.stream.size();) {
+        int n = std::min(rng.in(1, maxChunk), int(line.stream.size()) - pos);
+        while (pos + n < line.stream.size() && frameShaped(line.stream.mid(pos, n)) &&
+               intactAt.value(pos) != n)
+            ++n;
+        now += nextGap();
+        line.reads.append({pos, n, now});
+        pos += n;
+    }
+}
+
 // Live frames all the time, and now and then a read answer: the AUX frame and the 18 kinds in
-// any order, with live frames among them. The adapter's reads follow the contract with the
-// transmitter: a read shaped like a frame is that frame.
+// any order, with live frames among them, in the reads of a USB adapter.
 inline Line makeUsbLine(Rng &rng, const Damage &d)
 {
     Line line;
@@ -186,21 +208,7 @@ inline Line makeUsbLine(Rng &rng, const Damage &d)
         line.frames.append(f);
     }
 
-    QHash<int, int> intactAt;
-    for (const SentFrame &f : qAsConst(line.frames)) {
-        if (!f.damaged)
-            intactAt.insert(f.start, f.bytes.size());
-    }
-    qint64 now = 0;
-    for (int pos = 0; pos < line.stream.size();) {
-        int n = std::min(rng.in(1, 64), int(line.stream.size()) - pos);
-        while (pos + n < line.stream.size() && frameShaped(line.stream.mid(pos, n)) &&
-               intactAt.value(pos) != n)
-            ++n;
-        now += rng.in(1, 16);
-        line.reads.append({pos, n, now});
-        pos += n;
-    }
+    chunk(rng, line, 64, [&rng] { return rng.in(1, 16); });
     return line;
 }
 
