@@ -405,10 +405,13 @@ QVector<Candidate> Reader::candidatesAt(int p) const
             const quint8 b1 = at(m_b, p + 1);
             if (isLiveKind(b1)) {
                 // A live frame ending in a frame marker may have swallowed the next frame's
-                // first byte after losing one of its own; not when a read that is a whole frame
-                // by itself comes right after it.
+                // first byte after losing one of its own; not when another marker follows it
+                // (the next frame's second byte is never one), nor when it ends what is settled
+                // for good: a read that is a whole frame by itself comes right after it, or the
+                // line fell silent, which it does not do between the bytes of a frame.
                 const bool nextStartsWhole =
-                    available == kLiveFrameLength && m_mode == Final && m_nextIsFrame;
+                    (available == kLiveFrameLength && m_mode == Final) ||
+                    (available > kLiveFrameLength && at(m_b, p + kLiveFrameLength) == kFrameMarker);
                 const bool fits =
                     liveValuesPlausible(m_b, p, b1) &&
                     !(available >= kLiveFrameLength &&

@@ -29,6 +29,7 @@ struct Section
     const char *title;
     QStringList columns;
     QVector<Row> rows;
+    const char *note = nullptr; // printed under the rows
 };
 
 QStringList numberedColumns(const char *prefix, int count)
@@ -79,7 +80,11 @@ const QVector<Section> &sections()
               {&P::DR_EXPDOWN_CH1, &P::DR_EXPDOWN_CH2, &P::DR_EXPDOWN_CH3, &P::DR_EXPDOWN_CH4}},
              {"Shown up rate", {&P::DR_UP1}},
              {"Shown down rate", {&P::DR_DOWN1}},
-         }},
+         },
+         // A file written by a read holds whatever the program chose: nobody should take it
+         // for the radio's own.
+         "Channel shown is the window's choice of channel for its D/R boxes, not something "
+         "the transmitter reports."},
         {"Programmable mix",
          numberedColumns("MIX", 4),
          {
@@ -164,6 +169,8 @@ QString settingsTable(const ParamStore &settings)
                 cells.append(cellText(row, field, settings));
             text += line(QLatin1String("  ") + QLatin1String(row.label), cells);
         }
+        if (section.note)
+            text += QLatin1String("  (") + QLatin1String(section.note) + QLatin1String(")\n");
     }
     return text;
 }

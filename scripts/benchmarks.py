@@ -154,6 +154,8 @@ def main():
     parser.add_argument("--soak", type=int, default=0, metavar="SECONDS")
     parser.add_argument("--check", type=int, default=0, metavar="N",
                         help="runs of N checked WRITEs each on a clean, a faulty and a lossy line")
+    parser.add_argument("--backups", type=int, default=0, metavar="N",
+                        help="N korva-cli reads and writes on each of two faulty lines")
     args = parser.parse_args()
     runs = max(5, args.runs)
     bench = args.build / "bench"
@@ -269,6 +271,27 @@ def main():
                          f"{writes:.0f}, {check['check_median_ms']:.0f} ms "
                          f"(at most {check['check_max_ms']:.0f} ms)",
                          "all right", "yes" if check["check_right"] == writes else "**no**"))
+
+    if args.backups:
+        cli = args.build / "cli" / "korva-cli"
+        faults = ["--split", "--merge", "--noise", "--cut"]
+        for line, options in (("split, merged, noisy, cut line", faults),
+                              ("same line with bits flipped", faults + ["--flip"])):
+            print(f"korva-cli on a {line} ...", file=sys.stderr, flush=True)
+            b = run([bench / "bench_backups", sim, cli, str(args.backups)] + options,
+                    timeout=args.backups * 120 + 300)
+            rows.append((f"korva-cli read, {line}: backups that differ / clean failures / right",
+                         f"{b['backups_read_differ']:.0f} / {b['backups_read_failed']:.0f} / "
+                         f"{b['backups_read_right']:.0f} of {b['backups_runs']:.0f}",
+                         "none differ", "yes" if b["backups_read_differ"] == 0 else "**no**"))
+            rows.append((f"korva-cli write, {line}: false alarms / misses / mismatches caught / "
+                         "clean failures / right",
+                         f"{b['backups_false_alarms']:.0f} / {b['backups_misses']:.0f} / "
+                         f"{b['backups_write_caught']:.0f} / {b['backups_write_failed']:.0f} / "
+                         f"{b['backups_write_right']:.0f} of {b['backups_runs']:.0f}",
+                         "no false alarm, no miss",
+                         "yes" if b["backups_false_alarms"] + b["backups_misses"] == 0
+                         else "**no**"))
 
     if args.soak:
         print(f"soak for {args.soak} s ...", file=sys.stderr, flush=True)

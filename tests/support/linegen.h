@@ -51,6 +51,7 @@ struct SentFrame
 {
     QByteArray bytes;
     bool damaged = false;
+    bool garbageBefore = false;
     int start = 0;
 };
 
@@ -192,6 +193,7 @@ inline Line makeUsbLine(Rng &rng, const Damage &d)
         if (rng.chance(d.garbage)) {
             for (int n = rng.in(1, 11); n > 0; --n)
                 line.stream += rng.byte();
+            f.garbageBefore = true;
         }
         if (rng.chance(d.loss)) {
             const int from = rng.in(0, f.bytes.size() - 1);
@@ -214,19 +216,28 @@ inline Line makeUsbLine(Rng &rng, const Damage &d)
 
 // The frames that reach the reader whole: not damaged, and not spread over more than the hold
 // time, after which the reader no longer waits for the rest.
-template<typename L> QVector<QByteArray> intactFrames(const L &line)
+template<typename L> QVector<int> intactFrameIndices(const L &line)
 {
     QVector<qint64> arrival(line.stream.size());
     for (const auto &r : line.reads) {
         for (int i = r.from; i < r.from + r.length; ++i)
             arrival[i] = r.atMs;
     }
-    QVector<QByteArray> intact;
-    for (const auto &f : line.frames) {
+    QVector<int> intact;
+    for (int k = 0; k < line.frames.size(); ++k) {
+        const auto &f = line.frames[k];
         const int last = f.start + f.bytes.size() - 1;
         if (!f.damaged && arrival[last] - arrival[f.start] <= FrameAssembler::kHoldMs)
-            intact.append(f.bytes);
+            intact.append(k);
     }
+    return intact;
+}
+
+template<typename L> QVector<QByteArray> intactFrames(const L &line)
+{
+    QVector<QByteArray> intact;
+    for (int k : intactFrameIndices(line))
+        intact.append(line.frames[k].bytes);
     return intact;
 }
 
@@ -265,34 +276,64 @@ struct Verdict
     int invented = 0;       // frames that came out but were not sent intact
     int inventedValues = 0; // times a field took a value that no intact frame carried
     int maxHeld = 0;        // the most bytes the buffer held after a read
-    QString first;          // the first frame lost or invented, with the line around it
-    QString firstValue;     // the first value no intact frame carried
+    // Of those lost or invented, the ones more than `radius` frames away from any damage:
+    // damage may cost its neighbours, never a frame far from it.
+    int lostFar = 0;
+    int inventedFar = 0;
+    QString firstFar;
+    QString first;      // the first frame lost or invented, with the line around it
+    QString firstValue; // the first value no intact frame carried
 };
 
 // With `reportsCount`, a parameter frame of no known kind that comes out counts as invented;
 // otherwise it is left aside, as it changes nothing.
-template<typename L> Verdict judge(const L &line, bool reportsCount)
+template<typename L> Verdict judge(const L &line, bool reportsCount, int radius = 1)
 {
+    // How far ahead the verdict looks for the sent and the decoded frames to agree again:
+    // damage after damage may cost a run of frames, and the verdict must find its way back.
+    constexpr int kResync = 64;
     Verdict v;
     v.damaged = int(std::count_if(line.frames.begin(), line.frames.end(),
                                   [](const auto &f) { return f.damaged; }));
+    const QVector<int> intactAt = intactFrameIndices(line);
     const QVector<QByteArray> intact = intactFrames(line);
+    const int frameCount = int(line.frames.size());
+    const auto nearDamage = [&line, radius, frameCount](int k) {
+        for (int j = std::max(0, k - radius); j <= std::min(frameCount - 1, k + radius); ++j) {
+            if (line.frames[j].damaged || line.frames[j].garbageBefore)
+                return true;
+        }
+        return false;
+    };
+    // The frame whose bytes hold the stream offset.
+    const auto frameAt = [&line](int offset) {
+        const auto after = std::upper_bound(line.frames.begin(), line.frames.end(), offset,
+                                            [](int at, const auto &f) { return at < f.start; });
+        return std::max(0, int(after - line.frames.begin()) - 1);
+    };
+    // The bytes of the line each decoded frame came out of: those held, and the read.
+    QVector<QPair<int, int>> decodedFrom;
+    QPair<int, int> lineSpan(0, 0);
     const QVector<QSet<qint32>> allowed = carriedValues(intact);
     v.intact = intact.size();
     FrameAssembler assembler;
     ParamStore store;
     QVector<QByteArray> decoded;
-    const auto onFrame = [&decoded, reportsCount](const DecodedFrame &f) {
-        if (reportsCount || f.family != FrameFamily::Parameter || f.readFlag != 0)
+    const auto onFrame = [&decoded, &decodedFrom, &lineSpan, reportsCount](const DecodedFrame &f) {
+        if (reportsCount || f.family != FrameFamily::Parameter || f.readFlag != 0) {
             decoded.append(f.bytes);
+            decodedFrom.append(lineSpan);
+        }
     };
     qint64 lastMs = 0;
     QVector<bool> wasMadeUp(intFieldCount());
     for (const auto &r : line.reads) {
         // The window settles waiting bytes on a timer when no read comes.
         const qint64 wait = assembler.msUntilExpiry(lastMs);
+        lineSpan.first = r.from - int(assembler.held().size());
         if (wait >= 0 && lastMs + wait < r.atMs)
             assembler.expire(lastMs + wait, store, onFrame);
+        lineSpan.second = r.from + r.length - 1;
         assembler.feed(line.stream.mid(r.from, r.length), r.atMs, store, onFrame);
         lastMs = r.atMs;
         v.maxHeld = std::max(v.maxHeld, int(assembler.held().size()));
@@ -329,16 +370,66 @@ template<typename L> Verdict judge(const L &line, bool reportsCount)
                 v.first += QStringLiteral(" %1 (+%2 ms)").arg(r.from + r.length).arg(r.atMs);
         }
     };
-    for (int i = 0, j = 0; i < intact.size() || j < decoded.size();) {
-        if (i < intact.size() && j < decoded.size() && intact[i] == decoded[j]) {
-            ++i, ++j;
-        } else if (j < decoded.size() && !intact.mid(i, 3).contains(decoded[j])) {
-            note("decoded", decoded[j]);
-            ++v.invented, ++j;
-        } else {
-            note("lost", intact[i]);
-            ++v.lost, ++i;
+    const auto far = [&](const char *what, int k, const QByteArray &frame) {
+        if (!v.firstFar.isEmpty())
+            return;
+        v.firstFar = QStringLiteral("%1 %2 far from damage, around frame %3 of the line:")
+                         .arg(QLatin1String(what), QString::fromLatin1(frame.toHex(' ')))
+                         .arg(k);
+        for (int j = std::max(0, k - radius - 2); j <= std::min(frameCount - 1, k + radius + 2);
+             ++j)
+            v.firstFar += QStringLiteral("\n  %1 at %2%3: %4")
+                              .arg(j)
+                              .arg(line.frames[j].start)
+                              .arg(line.frames[j].damaged         ? QStringLiteral(" (damaged)")
+                                   : line.frames[j].garbageBefore ? QStringLiteral(" (garbage)")
+                                                                  : QString())
+                              .arg(QString::fromLatin1(line.frames[j].bytes.toHex(' ')));
+    };
+    const auto madeUp = [&](int j) {
+        note("decoded", decoded[j]);
+        const int from = frameAt(decodedFrom[j].first);
+        const int to = frameAt(decodedFrom[j].second);
+        bool near = false;
+        for (int k = from; k <= to && !near; ++k)
+            near = nearDamage(k);
+        if (!near) {
+            far("decoded", from, decoded[j]);
+            ++v.inventedFar;
         }
+        ++v.invented;
+    };
+    const auto missing = [&](int i) {
+        note("lost", intact[i]);
+        if (!nearDamage(intactAt[i])) {
+            far("lost", intactAt[i], intact[i]);
+            ++v.lostFar;
+        }
+        ++v.lost;
+    };
+    const int sent = int(intact.size());
+    const int taken = int(decoded.size());
+    for (int i = 0, j = 0; i < sent || j < taken;) {
+        if (i < sent && j < taken && intact[i] == decoded[j]) {
+            ++i, ++j;
+            continue;
+        }
+        // The nearest place where the two lists agree again, fewest frames skipped first: a
+        // made-up frame that happens to equal one sent later must not cost the frames between.
+        int nextI = sent, nextJ = taken;
+        for (int skipped = 1; skipped <= 2 * kResync && nextI == sent; ++skipped) {
+            for (int a = 0; a <= skipped; ++a) {
+                const int ii = i + a, jj = j + skipped - a;
+                if (ii < sent && jj < taken && intact[ii] == decoded[jj]) {
+                    nextI = ii, nextJ = jj;
+                    break;
+                }
+            }
+        }
+        for (; i < nextI; ++i)
+            missing(i);
+        for (; j < nextJ; ++j)
+            madeUp(j);
     }
     return v;
 }
