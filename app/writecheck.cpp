@@ -148,8 +148,12 @@ bool MainWindow::reportCheck(const TransmitterLink::Check &check, const ParamSto
     const bool mismatch = check.outcome == Check::Mismatch;
     QMessageBox box(QMessageBox::Warning, QStringLiteral("WRITE not confirmed"),
                     mismatch ? mismatchText(check, sent)
-                             : QStringLiteral("The transmitter did not answer the check, so the "
-                                              "set may not have arrived."),
+                    : check.answer.missing.isEmpty()
+                        ? QStringLiteral("The transmitter's answers to the check were damaged on "
+                                         "the line and do not agree, so the set may not have "
+                                         "arrived.")
+                        : QStringLiteral("The transmitter did not answer the check, so the "
+                                         "set may not have arrived."),
                     QMessageBox::NoButton, this);
     box.setTextFormat(Qt::PlainText);
     if (mismatch && check.mismatched.size() > kListedSettings) {
@@ -157,7 +161,7 @@ bool MainWindow::reportCheck(const TransmitterLink::Check &check, const ParamSto
         for (IntField field : check.mismatched)
             lines.append(differenceLine(field, sent, check.held));
         box.setDetailedText(lines.join(QLatin1Char('\n')));
-    } else if (!mismatch) {
+    } else if (!mismatch && !check.answer.missing.isEmpty()) {
         box.setInformativeText(missingText(check.answer));
     }
     QPushButton *again = box.addButton(QStringLiteral("Write again"), QMessageBox::AcceptRole);

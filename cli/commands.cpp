@@ -12,6 +12,7 @@
 #include <QSaveFile>
 #include <QSerialPortInfo>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -133,14 +134,17 @@ int runRead(const Invocation &call)
     TransmitterLink link;
     if (!openLink(link, call, port, &error))
         return fail(kExitLink, error);
-    // Frames carry no checksum: one whole answer may hold a value damaged on the line, two
-    // that agree almost never do. The requests of every read share the one allowance.
+    // Frames carry no checksum: a whole answer may hold a value damaged on the line, and on a
+    // poor line most do. A setting is taken when two answers carry the same value, which
+    // damage almost never makes up twice. The requests of every read share the one allowance.
     const quint64 operation = link.beginOperation();
     const int allowed = 1 + call.settings.pacing.retries;
     TransmitterLink::Answer answer;
-    QVector<QByteArray> earlier;
-    QByteArray bytes;
-    for (int used = 0; used < allowed && bytes.isEmpty();) {
+    QVector<TransmitterLink::Answer> whole;
+    QVector<ParamStore> answers;
+    ParamStore agreed;
+    bool taken = false;
+    for (int used = 0; used < allowed && !taken;) {
         LinkPacing pacing = call.settings.pacing;
         pacing.retries = allowed - used - 1;
         link.setPacing(pacing);
@@ -150,29 +154,48 @@ int runRead(const Invocation &call)
             break;
         if (!answer.missing.isEmpty())
             continue;
-        const QByteArray candidate = buildParameterFile(answer.settings);
-        if (call.settings.once || earlier.contains(candidate))
-            bytes = candidate;
-        earlier.append(candidate);
+        whole.append(answer);
+        answers.append(answer.settings);
+        if (call.settings.once) {
+            agreed = answer.settings;
+            taken = true;
+        } else {
+            taken = agreedAnswer(answers, &agreed);
+        }
     }
-    // The allowance ran out with a single whole answer and none against it.
-    if (bytes.isEmpty() && earlier.size() == 1 && answer.missing.isEmpty())
-        bytes = earlier.first();
     link.close();
     const QString untouched = QLatin1String("; ") + path + QLatin1String(" left as it was");
     const QString trouble = linkTrouble(link);
     if (!trouble.isEmpty())
         return fail(kExitLink, trouble + untouched);
-    if (bytes.isEmpty() && earlier.isEmpty())
+    if (whole.isEmpty())
         return fail(kExitLink, incompleteAnswer(port, answer) + untouched);
-    if (bytes.isEmpty())
-        return fail(kExitLink, QStringLiteral("no two of %1 whole answer(s) from %2 agree; the "
-                                              "line damages frames")
-                                       .arg(earlier.size())
+    if (!taken && whole.size() == 1)
+        return fail(kExitLink, QStringLiteral("only one whole answer from %1, and a set is kept "
+                                              "when two agree; ask more often (--retries) or "
+                                              "take it as it came (--once)")
                                        .arg(port) +
                                    untouched);
-    for (const QString &line : replacementLines(answer.replaced, answer.settings))
+    if (!taken)
+        return fail(kExitLink, QStringLiteral("%1 whole answers from %2 do not agree on every "
+                                              "setting; the line damages frames")
+                                       .arg(whole.size())
+                                       .arg(port) +
+                                   untouched);
+    // What the range check replaced, as far as it is what was taken.
+    QVector<RangeReplacement> replaced;
+    for (const TransmitterLink::Answer &a : qAsConst(whole)) {
+        for (const RangeReplacement &r : a.replaced) {
+            const bool listed =
+                std::any_of(replaced.begin(), replaced.end(),
+                            [&r](const RangeReplacement &o) { return o.member == r.member; });
+            if (!listed && agreed.*r.member == r.stored)
+                replaced.append(r);
+        }
+    }
+    for (const QString &line : replacementLines(replaced, agreed))
         fail(kExitSuccess, QLatin1String("out of range: ") + line);
+    const QByteArray bytes = buildParameterFile(agreed);
     if (file.write(bytes) != bytes.size() || !file.commit())
         return fail(kExitUsage, QLatin1String("cannot write ") + path + QLatin1String(": ") +
                                     file.errorString());
@@ -222,8 +245,13 @@ int sendAndVerify(const Invocation &call, const LinkSequence &sequence, ParamSto
         return fail(kExitLink,
                     linkTrouble(link) + QLatin1String(" while checking the settings written"));
     case TransmitterLink::Check::NoAnswer:
-        return fail(kExitLink, incompleteAnswer(port, check.answer) +
-                                   QLatin1String("; the settings written were not checked"));
+        return fail(kExitLink,
+                    (check.answer.missing.isEmpty()
+                         ? QStringLiteral("the answers from %1 were damaged on the line and do "
+                                          "not agree")
+                               .arg(port)
+                         : incompleteAnswer(port, check.answer)) +
+                        QLatin1String("; the settings written were not checked"));
     case TransmitterLink::Check::Mismatch:
         break;
     }

@@ -402,6 +402,10 @@ TransmitterLink::Check TransmitterLink::check(quint64 operation, const ParamStor
             result.mismatched = judge.mismatched();
             result.held = judge.held();
             return result;
+        case ReadBackCheck::Unsure:
+            // Whole answers, each damaged somewhere else: not a sign the set was refused.
+            result.outcome = Check::NoAnswer;
+            return result;
         case ReadBackCheck::ReadAgain:
             break;
         }

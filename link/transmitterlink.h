@@ -80,7 +80,8 @@ public:
         enum Outcome {
             Confirmed, // the transmitter holds every setting as it was sent
             Mismatch,  // two answers agree that it holds some otherwise
-            NoAnswer,  // no whole answer came, even when asked again
+            NoAnswer,  // no whole answer came, even when asked again, or the whole ones
+                       // were too damaged to tell (answer.missing is then empty)
             Ended,     // the link ended first; the set went out, and nothing is known
         };
         Outcome outcome = Ended;

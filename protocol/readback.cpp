@@ -4,6 +4,8 @@
 #include "decoder.h"
 #include "frames.h"
 
+#include <algorithm>
+
 QVector<IntField> readBackFields()
 {
     const QVector<IntField> reported = settingsAnswerFields();
@@ -36,42 +38,76 @@ QVector<IntField> mismatchedFields(const ParamStore &sent, const ParamStore &hel
     return found;
 }
 
+namespace {
+
+// A value of the field that two of the answers carried, if there is one.
+bool valueTwiceCarried(const QVector<ParamStore> &answers, IntField field, qint32 *value)
+{
+    for (int a = 0; a < answers.size(); ++a) {
+        for (int b = a + 1; b < answers.size(); ++b) {
+            if (answers[a].*field == answers[b].*field) {
+                *value = answers[a].*field;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 ReadBackCheck::ReadBackCheck(const ParamStore &sent)
     : m_sent(sent)
 {}
 
 ReadBackCheck::Verdict ReadBackCheck::take(const ParamStore &held)
 {
-    ++m_answers;
-    m_latest = held;
-    const QVector<IntField> fields = mismatchedFields(m_sent, held);
-    if (fields.isEmpty())
-        return Confirmed;
-    QVector<IntField> agreed;
+    static const QVector<IntField> fields = readBackFields();
+    m_answersSoFar.append(held);
+    QVector<IntField> differing;
+    ParamStore agreed = m_sent;
+    bool undecided = false;
     for (IntField field : fields) {
-        for (const ParamStore &earlier : qAsConst(m_earlier)) {
-            if (earlier.*field == held.*field) {
-                agreed.append(field);
-                break;
-            }
+        const bool cameBack =
+            std::any_of(m_answersSoFar.begin(), m_answersSoFar.end(),
+                        [&](const ParamStore &answer) { return answer.*field == m_sent.*field; });
+        if (cameBack)
+            continue;
+        qint32 value = 0;
+        if (valueTwiceCarried(m_answersSoFar, field, &value)) {
+            differing.append(field);
+            agreed.*field = value;
+        } else {
+            undecided = true;
         }
     }
-    if (agreed.size() == fields.size()) {
-        m_mismatched = fields;
+    if (!undecided && differing.isEmpty())
+        return Confirmed;
+    if (!undecided) {
+        m_mismatched = differing;
+        m_held = agreed;
         return Mismatch;
     }
-    if (m_answers < kMostAnswers) {
-        m_earlier.append(held);
-        return ReadAgain;
-    }
-    m_mismatched = agreed.isEmpty() ? fields : agreed;
-    return Mismatch;
+    return answers() < kMostAnswers ? ReadAgain : Unsure;
 }
 
 ParamStore ReadBackCheck::held() const
 {
-    ParamStore held = m_sent;
-    for (IntField field : m_mismatched)
-        held.*field = m_latest.*field;
-    return held;
+    return m_mismatched.isEmpty() ? m_sent : m_held;
+}
+
+bool agreedAnswer(const QVector<ParamStore> &answers, ParamStore *agreed)
+{
+    if (answers.isEmpty())
+        return false;
+    static const QVector<IntField> fields = settingsAnswerFields();
+    ParamStore taken = answers.last();
+    for (IntField field : fields) {
+        qint32 value = 0;
+        if (!valueTwiceCarried(answers, field, &value))
+            return false;
+        taken.*field = value;
+    }
+    *agreed = taken;
+    return true;
 }

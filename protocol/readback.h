@@ -20,30 +20,34 @@ ParamStore asSent(const ParamStore &settings);
 QVector<IntField> mismatchedFields(const ParamStore &sent, const ParamStore &held);
 
 // Judges the whole answers of one check, in the order they came. Frames carry no checksum,
-// so one answer that differs may have been damaged on the line: a mismatch counts only when
-// every field in which the latest answer differs was held with the same value by an earlier
-// answer. An answer that matches confirms the set, whatever came before it.
+// so any answer may hold values damaged on the line, and on a poor line most answers do. Each
+// setting is judged on its own: it is confirmed once an answer brings back the value sent,
+// and it differs once two answers agree on another value. Damage that makes up exactly the
+// value sent, or the same wrong value twice, is left out of account.
 class ReadBackCheck
 {
 public:
-    enum Verdict { Confirmed, Mismatch, ReadAgain };
-    // After this many whole answers the line is too poor to tell a damaged answer from a real
-    // one: what two answers agree on is reported, or else the latest differences.
+    // Unsure: after kMostAnswers answers some setting was neither confirmed nor agreed on;
+    // the line is too poor to tell.
+    enum Verdict { Confirmed, Mismatch, ReadAgain, Unsure };
     static constexpr int kMostAnswers = 3;
 
     explicit ReadBackCheck(const ParamStore &sent);
 
     Verdict take(const ParamStore &held);
-    int answers() const { return m_answers; }
+    int answers() const { return int(m_answersSoFar.size()); }
     // After Mismatch: the fields that differ, and the set as the transmitter holds it as far
-    // as the answers agree: what was sent, with the mismatched fields as they came back.
+    // as the answers agree: what was sent, with the mismatched fields as two answers had them.
     QVector<IntField> mismatched() const { return m_mismatched; }
     ParamStore held() const;
 
 private:
     ParamStore m_sent;
-    QVector<ParamStore> m_earlier;
+    QVector<ParamStore> m_answersSoFar;
     QVector<IntField> m_mismatched;
-    ParamStore m_latest;
-    int m_answers = 0;
+    ParamStore m_held;
 };
+
+// A read's answers taken together: every setting an answer reports takes the value that two
+// answers carried. False, and `agreed` untouched, while some setting has no such value.
+bool agreedAnswer(const QVector<ParamStore> &answers, ParamStore *agreed);

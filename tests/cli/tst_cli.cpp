@@ -6,8 +6,8 @@
 #include "decoder.h"
 #include "frames.h"
 #include "linksequence.h"
-#include "readback.h"
 #include "ptypair.h"
+#include "readback.h"
 #include "settingsreport.h"
 #include "testdata.h"
 #include "transmittermodel.h"
@@ -556,11 +556,16 @@ void tst_Cli::readAsksAgainAndNamesWhatIsMissing_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("second answer whole") << QStringList{"partial", "whole"} << 1 << 0 << QString();
+    // A set is taken when two whole answers agree.
+    QTest::newRow("second answer whole")
+        << QStringList{"partial", "whole", "whole"} << 2 << 0 << QString();
+    QTest::newRow("one whole answer")
+        << QStringList{"partial", "whole"} << 1 << 3 << "only one whole answer from";
     QTest::newRow("never whole") << QStringList{"partial", "partial", "partial"} << 2 << 3
                                  << "after 3 request(s); missing kind 0x55 (sub1..sub8), kind "
                                     "0xA2 (EleMix..Elev04)";
-    QTest::newRow("first answer lost") << QStringList{"none", "whole"} << 1 << 0 << QString();
+    QTest::newRow("first answer lost")
+        << QStringList{"none", "whole", "whole"} << 2 << 0 << QString();
     QTest::newRow("silent") << QStringList{"none"} << 0 << 3 << "no answer from";
 }
 
