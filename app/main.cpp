@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "desktopscale.h"
 #include "formfont.h"
 #include "mainwindow.h"
 #include "resources.h"
@@ -114,13 +115,7 @@ int main(int argc, char *argv[])
     // Qt 6 always scales.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
 #endif
-#if QT_VERSION >= QT_VERSION_CHECK(5, 14, 0)
-    // A 150 % desktop is rounded down to 1, not up to 2: at 2 the window leaves a 1920 x 1080
-    // screen. Not passed through as 1.5 either: an X server without Xft.dpi reports its
-    // monitor's dpi, often near 100, and a factor of 1.04 would blur and shift the whole form.
-    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
-        Qt::HighDpiScaleFactorRoundingPolicy::RoundPreferFloor);
-#endif
+    chooseScaleRounding();
     previousHandler = qInstallMessageHandler(startupMessages);
     QApplication app(argc, argv);
     releaseHeldMessages();

@@ -4,6 +4,7 @@
 // changed settings.
 #include "windowfixture.h"
 
+#include "desktopscale.h"
 #include "factory.h"
 #include "frames.h"
 #include "openfailure.h"
@@ -110,6 +111,26 @@ private slots:
     }
 
     void cleanup() { deniedPath[0] = '\0'; }
+
+    // The resource text as xrdb leaves it on the root window; only Xft.dpi turns scaling on.
+    void xftDpiIsFoundAmongTheResources_data()
+    {
+        QTest::addColumn<QByteArray>("resources");
+        QTest::addColumn<int>("dpi");
+        QTest::newRow("none") << QByteArray() << 0;
+        QTest::newRow("150 %") << QByteArray("Xft.antialias:\t1\nXft.dpi:\t144\n") << 144;
+        QTest::newRow("fractional, last line") << QByteArray("*.foo: 1\nXft.dpi: 120.5") << 121;
+        QTest::newRow("other Xft keys only")
+            << QByteArray("Xft.dpiscale:\t2\nXft.hinting: 1\n") << 0;
+        QTest::newRow("not a number") << QByteArray("Xft.dpi:\tlarge\n") << 0;
+    }
+
+    void xftDpiIsFoundAmongTheResources()
+    {
+        QFETCH(QByteArray, resources);
+        QFETCH(int, dpi);
+        QCOMPARE(xftDpiFromResources(resources), dpi);
+    }
 
     void detailsGiveTheReasonThenWhatToDo_data()
     {
