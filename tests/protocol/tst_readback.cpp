@@ -8,6 +8,20 @@
 #include <QSet>
 #include <QTest>
 
+namespace {
+
+// Seeds take all 32 bits, so they are read back whole, not as an int.
+quint32 freshOrReplayedSeed()
+{
+    bool fixed = false;
+    const quint32 seed = qEnvironmentVariable("KORVA_READBACK_SEED").toUInt(&fixed);
+    const quint32 base = fixed ? seed : QRandomGenerator::global()->generate();
+    qInfo("seed %u", base);
+    return base;
+}
+
+} // namespace
+
 class tst_ReadBack : public QObject
 {
     Q_OBJECT
@@ -20,10 +34,7 @@ private slots:
 // Fresh seeds each run, printed; KORVA_READBACK_SEED repeats one.
 void tst_ReadBack::anAnswerDamagedOnceNeverDecidesTheCheck()
 {
-    bool fixed = false;
-    const quint32 seed = qEnvironmentVariableIntValue("KORVA_READBACK_SEED", &fixed);
-    const quint32 base = fixed ? seed : QRandomGenerator::global()->generate();
-    qInfo("seed %u", base);
+    const quint32 base = freshOrReplayedSeed();
     const QVector<IntField> fields = readBackFields();
     QRandomGenerator random(base);
     for (int trial = 0; trial < 2000; ++trial) {
@@ -69,10 +80,7 @@ void tst_ReadBack::anAnswerDamagedOnceNeverDecidesTheCheck()
 // value the transmitter does not hold; an "unsure" or a missing agreement is allowed.
 void tst_ReadBack::everyAnswerDamagedNeverMisleads()
 {
-    bool fixed = false;
-    const quint32 seed = qEnvironmentVariableIntValue("KORVA_READBACK_SEED", &fixed);
-    const quint32 base = fixed ? seed : QRandomGenerator::global()->generate();
-    qInfo("seed %u", base);
+    const quint32 base = freshOrReplayedSeed();
     const QVector<IntField> fields = readBackFields();
     QRandomGenerator random(base);
     int decided = 0;
