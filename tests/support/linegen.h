@@ -233,14 +233,6 @@ template<typename L> QVector<int> intactFrameIndices(const L &line)
     return intact;
 }
 
-template<typename L> QVector<QByteArray> intactFrames(const L &line)
-{
-    QVector<QByteArray> intact;
-    for (int k : intactFrameIndices(line))
-        intact.append(line.frames[k].bytes);
-    return intact;
-}
-
 // The values each field is set to by the given frames, found by decoding each of them on its
 // own over two different stores: a field the frame sets ends equal in both.
 inline QVector<QSet<qint32>> carriedValues(const QVector<QByteArray> &frames)
@@ -296,7 +288,9 @@ template<typename L> Verdict judge(const L &line, bool reportsCount, int radius 
     v.damaged = int(std::count_if(line.frames.begin(), line.frames.end(),
                                   [](const auto &f) { return f.damaged; }));
     const QVector<int> intactAt = intactFrameIndices(line);
-    const QVector<QByteArray> intact = intactFrames(line);
+    QVector<QByteArray> intact;
+    for (int k : intactAt)
+        intact.append(line.frames[k].bytes);
     const int frameCount = int(line.frames.size());
     const auto nearDamage = [&line, radius, frameCount](int k) {
         for (int j = std::max(0, k - radius); j <= std::min(frameCount - 1, k + radius); ++j) {
@@ -350,41 +344,35 @@ template<typename L> Verdict judge(const L &line, bool reportsCount, int radius 
     }
     assembler.expire(lastMs + FrameAssembler::kHoldMs + 1, store, onFrame);
 
-    const auto note = [&](const char *what, const QByteArray &frame) {
-        if (!v.first.isEmpty())
-            return;
-        const int at = line.stream.indexOf(frame);
-        v.first = QString::fromLatin1(what) + QLatin1Char(' ') +
-                  QString::fromLatin1(frame.toHex(' ')) +
-                  QStringLiteral(" near byte %1 of the line, which carried:").arg(at);
+    // What came out wrong, with the frames and reads around where the line carried it.
+    const auto describe = [&](const char *what, const QByteArray &frame, int at) {
+        QString text = QStringLiteral("%1 %2 near byte %3 of the line, which carried:")
+                           .arg(QLatin1String(what), QString::fromLatin1(frame.toHex(' ')))
+                           .arg(at);
         for (const auto &f : line.frames) {
-            if (std::abs(f.start - at) <= 40)
-                v.first += QStringLiteral("\n  at %1%2: %3")
-                               .arg(f.start)
-                               .arg(f.damaged ? QStringLiteral(" (damaged)") : QString())
-                               .arg(QString::fromLatin1(f.bytes.toHex(' ')));
+            if (std::abs(f.start - at) <= 40 * radius)
+                text += QStringLiteral("\n  at %1%2: %3")
+                            .arg(f.start)
+                            .arg(f.damaged         ? QStringLiteral(" (damaged)")
+                                 : f.garbageBefore ? QStringLiteral(" (after garbage)")
+                                                   : QString())
+                            .arg(QString::fromLatin1(f.bytes.toHex(' ')));
         }
-        v.first += QStringLiteral("\n  reads ending at");
+        text += QStringLiteral("\n  reads ending at");
         for (const auto &r : line.reads) {
-            if (std::abs(r.from + r.length - at) <= 40)
-                v.first += QStringLiteral(" %1 (+%2 ms)").arg(r.from + r.length).arg(r.atMs);
+            if (std::abs(r.from + r.length - at) <= 40 * radius)
+                text += QStringLiteral(" %1 (+%2 ms)").arg(r.from + r.length).arg(r.atMs);
         }
+        return text;
+    };
+    const auto note = [&](const char *what, const QByteArray &frame) {
+        if (v.first.isEmpty())
+            v.first = describe(what, frame, int(line.stream.indexOf(frame)));
     };
     const auto far = [&](const char *what, int k, const QByteArray &frame) {
-        if (!v.firstFar.isEmpty())
-            return;
-        v.firstFar = QStringLiteral("%1 %2 far from damage, around frame %3 of the line:")
-                         .arg(QLatin1String(what), QString::fromLatin1(frame.toHex(' ')))
-                         .arg(k);
-        for (int j = std::max(0, k - radius - 2); j <= std::min(frameCount - 1, k + radius + 2);
-             ++j)
-            v.firstFar += QStringLiteral("\n  %1 at %2%3: %4")
-                              .arg(j)
-                              .arg(line.frames[j].start)
-                              .arg(line.frames[j].damaged         ? QStringLiteral(" (damaged)")
-                                   : line.frames[j].garbageBefore ? QStringLiteral(" (garbage)")
-                                                                  : QString())
-                              .arg(QString::fromLatin1(line.frames[j].bytes.toHex(' ')));
+        if (v.firstFar.isEmpty())
+            v.firstFar = describe(what, frame, line.frames[k].start) +
+                         QStringLiteral("\n  (frame %1, far from damage)").arg(k);
     };
     const auto madeUp = [&](int j) {
         note("decoded", decoded[j]);
