@@ -12,28 +12,12 @@ namespace {
 // after the request when none came, no more of it is coming.
 constexpr int kReadAnswerOverMs = 1000;
 
-// The settings a frame carries, by its ReadFlag.
-QVector<IntField> frameFields(int readFlag)
-{
-    if (readFlag == kAuxReadFlag)
-        return {&ParamStore::AUX5, &ParamStore::AUX6, &ParamStore::AUX7, &ParamStore::AUX8};
-    QVector<IntField> fields;
-    for (auto kind = parameterKindsBegin(); kind != parameterKindsEnd(); ++kind) {
-        for (const PayloadSlot &slot : kind->payload) {
-            if (kind->readFlag != readFlag || !slot.member)
-                break;
-            fields.append(slot.member);
-        }
-    }
-    return fields;
-}
-
 // The groups of settings, as the pages name them, that the missing frames would have brought.
 QStringList missingGroups(const QVector<int> &missing)
 {
     QStringList groups;
     for (int flag : missing) {
-        for (IntField field : frameFields(flag)) {
+        for (IntField field : settingsFrameFields(flag)) {
             // A field outside the pages' groups, such as the firmware version, has its
             // frame's other settings to stand for it.
             const QString label = settingLabel(field);

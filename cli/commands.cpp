@@ -134,57 +134,64 @@ int runRead(const Invocation &call)
     TransmitterLink link;
     if (!openLink(link, call, port, &error))
         return fail(kExitLink, error);
-    // Frames carry no checksum: a whole answer may hold a value damaged on the line, and on a
-    // poor line most do. A setting is taken when two answers carry the same value, which
-    // damage almost never makes up twice. The requests of every read share the one allowance.
+    // Frames carry no checksum: an answer may hold a value damaged on the line, and on a poor
+    // line most do. Each frame is taken when two answers brought it alike, which damage almost
+    // never makes up twice; every request is an answer of its own, whole or not.
     const quint64 operation = link.beginOperation();
     const int allowed = 1 + call.settings.pacing.retries;
-    TransmitterLink::Answer answer;
-    QVector<TransmitterLink::Answer> whole;
-    QVector<ParamStore> answers;
+    LinkPacing pacing = call.settings.pacing;
+    pacing.retries = call.settings.once ? pacing.retries : 0;
+    link.setPacing(pacing);
+    QVector<TransmitterLink::Answer> received;
+    QVector<SettingsAnswer> answers;
+    QVector<int> undecided;
     ParamStore agreed;
     bool taken = false;
-    for (int used = 0; used < allowed && !taken;) {
-        LinkPacing pacing = call.settings.pacing;
-        pacing.retries = allowed - used - 1;
-        link.setPacing(pacing);
-        answer = link.readSettings(operation);
-        used += qMax(1, answer.requests);
+    for (int used = 0; used < allowed && !taken; ++used) {
+        received.append(link.readSettings(operation));
+        const TransmitterLink::Answer &answer = received.last();
         if (!linkTrouble(link).isEmpty())
             break;
-        if (!answer.missing.isEmpty())
-            continue;
-        whole.append(answer);
-        answers.append(answer.settings);
         if (call.settings.once) {
             agreed = answer.settings;
-            taken = true;
-        } else {
-            taken = agreedAnswer(answers, &agreed);
+            taken = answer.missing.isEmpty();
+            break;
         }
+        answers.append({answer.settings, answer.missing});
+        undecided = agreedAnswer(answers, &agreed);
+        taken = undecided.isEmpty();
     }
     link.close();
     const QString untouched = QLatin1String("; ") + path + QLatin1String(" left as it was");
     const QString trouble = linkTrouble(link);
     if (!trouble.isEmpty())
         return fail(kExitLink, trouble + untouched);
-    if (whole.isEmpty())
-        return fail(kExitLink, incompleteAnswer(port, answer) + untouched);
-    if (!taken && whole.size() == 1)
-        return fail(kExitLink, QStringLiteral("only one whole answer from %1, and a set is kept "
-                                              "when two agree; ask more often (--retries) or "
-                                              "take it as it came (--once)")
-                                       .arg(port) +
-                                   untouched);
-    if (!taken)
-        return fail(kExitLink, QStringLiteral("%1 whole answers from %2 do not agree on every "
-                                              "setting; the line damages frames")
-                                       .arg(whole.size())
-                                       .arg(port) +
-                                   untouched);
+    if (!taken) {
+        // The frames no answer brought, or else those no two answers brought alike.
+        TransmitterLink::Answer lacking = received.last();
+        lacking.requests = 0;
+        for (const TransmitterLink::Answer &a : qAsConst(received)) {
+            lacking.requests += qMax(1, a.requests);
+            lacking.missing.erase(
+                std::remove_if(lacking.missing.begin(), lacking.missing.end(),
+                               [&a](int flag) { return !a.missing.contains(flag); }),
+                lacking.missing.end());
+        }
+        if (!lacking.missing.isEmpty())
+            return fail(kExitLink, incompleteAnswer(port, lacking) + untouched);
+        lacking.missing = undecided;
+        return fail(kExitLink,
+                    QStringLiteral("no two answers from %1 in %2 request(s) agree on %3; the line "
+                                   "damages frames: ask more often (--retries) or take one answer "
+                                   "as it came (--once)")
+                            .arg(port)
+                            .arg(lacking.requests)
+                            .arg(missingFrames(lacking)) +
+                        untouched);
+    }
     // What the range check replaced, as far as it is what was taken.
     QVector<RangeReplacement> replaced;
-    for (const TransmitterLink::Answer &a : qAsConst(whole)) {
+    for (const TransmitterLink::Answer &a : qAsConst(received)) {
         for (const RangeReplacement &r : a.replaced) {
             const bool listed =
                 std::any_of(replaced.begin(), replaced.end(),
@@ -345,7 +352,11 @@ int runMonitor(const Invocation &call)
     return kExitSuccess;
 }
 
-enum OptionId { Timeout, Retries, Settle, NoVerify, Count, Json, Once };
+// A line that spoils one frame in eight still gives two alike of every frame within six
+// requests almost always.
+constexpr int kReadRetries = 5;
+
+enum OptionId { Timeout, Retries, ReadRetries, Settle, NoVerify, Count, Json, Once };
 
 struct Command
 {
@@ -367,7 +378,7 @@ const QVector<Command> &commands()
         {"read",
          {QStringLiteral("PORT"), QStringLiteral("FILE")},
          "Read the transmitter's settings into a 243-byte parameter file.",
-         {Timeout, Retries, Once},
+         {Timeout, ReadRetries, Once},
          runRead},
         {"write",
          {QStringLiteral("PORT"), QStringLiteral("FILE")},
@@ -412,6 +423,13 @@ QCommandLineOption option(OptionId id)
                                "(default %1).")
                     .arg(kRequestRetries),
                 QStringLiteral("n"), QString::number(kRequestRetries)};
+    case ReadRetries:
+        // Each frame must come twice alike, so a read asks more often than a check does.
+        return {QStringLiteral("retries"),
+                QStringLiteral("Ask again up to this many times until every frame has come alike "
+                               "in two answers (default %1).")
+                    .arg(kReadRetries),
+                QStringLiteral("n"), QString::number(kReadRetries)};
     case Settle:
         return {QStringLiteral("settle"),
                 QStringLiteral("Wait this long after writing before reading back (default %1).")
@@ -544,10 +562,10 @@ int runCommandLine(const QStringList &arguments, Interruption &interruption)
                                   .arg(name, option(id).names().first())
                                   .arg(id == Count ? 1 : 0));
         }
-        (id == Timeout   ? call.settings.pacing.answerTimeoutMs
-         : id == Retries ? call.settings.pacing.retries
-         : id == Settle  ? call.settings.pacing.settleMs
-                         : call.settings.count) = value;
+        (id == Timeout                        ? call.settings.pacing.answerTimeoutMs
+         : id == Retries || id == ReadRetries ? call.settings.pacing.retries
+         : id == Settle                       ? call.settings.pacing.settleMs
+                                              : call.settings.count) = value;
     }
     call.settings.verify = !command->options.contains(NoVerify) || !parser.isSet(option(NoVerify));
     call.settings.json = command->options.contains(Json) && parser.isSet(option(Json));

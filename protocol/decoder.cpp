@@ -597,6 +597,21 @@ QVector<IntField> settingsAnswerFields()
     return fields;
 }
 
+QVector<IntField> settingsFrameFields(int readFlag)
+{
+    if (readFlag == kAuxReadFlag)
+        return QVector<IntField>(std::begin(kAuxFields), std::end(kAuxFields));
+    QVector<IntField> fields;
+    for (const ParameterKind &kind : kKinds) {
+        for (const PayloadSlot &slot : kind.payload) {
+            if (kind.readFlag != readFlag || !slot.member)
+                break;
+            fields.append(slot.member);
+        }
+    }
+    return fields;
+}
+
 QString settingsFrameName(int readFlag)
 {
     const auto span = [](IntField first, IntField last) -> QString {

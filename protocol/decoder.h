@@ -63,6 +63,8 @@ QVector<IntField> settingsAnswerFields();
 // A settings frame kind by its ReadFlag, for messages: "AUX frame (AUX5..AUX8)",
 // "kind 0x55 (sub1..sub8)".
 QString settingsFrameName(int readFlag);
+// The settings the frame with this ReadFlag carries.
+QVector<IntField> settingsFrameFields(int readFlag);
 
 // The link-status byte counts the signal strength in dBm up from -100 dBm.
 inline int rssiDbm(int rssi)

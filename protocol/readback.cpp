@@ -96,18 +96,33 @@ ParamStore ReadBackCheck::held() const
     return m_mismatched.isEmpty() ? m_sent : m_held;
 }
 
-bool agreedAnswer(const QVector<ParamStore> &answers, ParamStore *agreed)
+QVector<int> agreedAnswer(const QVector<SettingsAnswer> &answers, ParamStore *agreed)
 {
-    if (answers.isEmpty())
-        return false;
-    static const QVector<IntField> fields = settingsAnswerFields();
-    ParamStore taken = answers.last();
-    for (IntField field : fields) {
-        qint32 value = 0;
-        if (!valueTwiceCarried(answers, field, &value))
-            return false;
-        taken.*field = value;
+    ParamStore taken = answers.isEmpty() ? ParamStore() : answers.last().settings;
+    QVector<int> undecided;
+    for (int flag = 1; flag <= kSettingsFrameKinds; ++flag) {
+        const QVector<IntField> fields = settingsFrameFields(flag);
+        const auto alike = [&fields](const ParamStore &a, const ParamStore &b) {
+            return std::all_of(fields.begin(), fields.end(),
+                               [&](IntField f) { return a.*f == b.*f; });
+        };
+        bool found = false;
+        for (int a = 0; a < answers.size() && !found; ++a) {
+            for (int b = a + 1; b < answers.size() && !found; ++b) {
+                found = !answers[a].missing.contains(flag) && !answers[b].missing.contains(flag) &&
+                        alike(answers[a].settings, answers[b].settings);
+                if (found) {
+                    for (IntField f : fields)
+                        taken.*f = answers[a].settings.*f;
+                }
+            }
+        }
+        if (!found)
+            undecided.append(flag);
     }
-    *agreed = taken;
-    return true;
+    if (undecided.isEmpty()) {
+        taken.Volt = taken.Volt_x10 / 10.0; // shown as the frames carry it
+        *agreed = taken;
+    }
+    return undecided;
 }

@@ -48,6 +48,14 @@ private:
     ParamStore m_held;
 };
 
-// A read's answers taken together: every setting an answer reports takes the value that two
-// answers carried. False, and `agreed` untouched, while some setting has no such value.
-bool agreedAnswer(const QVector<ParamStore> &answers, ParamStore *agreed);
+// One answer to a read: what it brought, and the ReadFlags of the frames it lacked.
+struct SettingsAnswer
+{
+    ParamStore settings;
+    QVector<int> missing;
+};
+
+// A read's answers taken together, whole or not: each settings frame takes the values that two
+// answers which brought it carried alike. Returns the ReadFlags of the frames no two answers
+// agree on, or that none brought; when there are none, `agreed` holds the set.
+QVector<int> agreedAnswer(const QVector<SettingsAnswer> &answers, ParamStore *agreed);

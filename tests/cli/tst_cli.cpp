@@ -559,8 +559,8 @@ void tst_Cli::readAsksAgainAndNamesWhatIsMissing_data()
     // A set is taken when two whole answers agree.
     QTest::newRow("second answer whole")
         << QStringList{"partial", "whole", "whole"} << 2 << 0 << QString();
-    QTest::newRow("one whole answer")
-        << QStringList{"partial", "whole"} << 1 << 3 << "only one whole answer from";
+    QTest::newRow("frames brought once")
+        << QStringList{"partial", "whole"} << 1 << 3 << "no two answers from";
     QTest::newRow("never whole") << QStringList{"partial", "partial", "partial"} << 2 << 3
                                  << "after 3 request(s); missing kind 0x55 (sub1..sub8), kind "
                                     "0xA2 (EleMix..Elev04)";
