@@ -157,7 +157,7 @@ int runRead(const Invocation &call)
             taken = answer.missing.isEmpty();
             break;
         }
-        answers.append({answer.settings, answer.missing});
+        answers.append({asReceived(answer.settings, answer.replaced), answer.missing});
         undecided = agreedAnswer(answers, &agreed);
         taken = undecided.isEmpty();
     }
@@ -189,17 +189,9 @@ int runRead(const Invocation &call)
                             .arg(missingFrames(lacking)) +
                         untouched);
     }
-    // What the range check replaced, as far as it is what was taken.
-    QVector<RangeReplacement> replaced;
-    for (const TransmitterLink::Answer &a : qAsConst(received)) {
-        for (const RangeReplacement &r : a.replaced) {
-            const bool listed =
-                std::any_of(replaced.begin(), replaced.end(),
-                            [&r](const RangeReplacement &o) { return o.member == r.member; });
-            if (!listed && agreed.*r.member == r.stored)
-                replaced.append(r);
-        }
-    }
+    // The values were compared as they came; what is kept is what a LOAD of them would keep.
+    const QVector<RangeReplacement> replaced =
+        call.settings.once ? received.last().replaced : replaceOutOfRangeValues(agreed);
     for (const QString &line : replacementLines(replaced, agreed))
         fail(kExitSuccess, QLatin1String("out of range: ") + line);
     const QByteArray bytes = buildParameterFile(agreed);

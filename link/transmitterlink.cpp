@@ -393,7 +393,7 @@ TransmitterLink::Check TransmitterLink::check(quint64 operation, const ParamStor
             }
             continue;
         }
-        switch (judge.take(result.answer.settings)) {
+        switch (judge.take(asReceived(result.answer.settings, result.answer.replaced))) {
         case ReadBackCheck::Confirmed:
             result.outcome = Check::Confirmed;
             return result;

@@ -27,6 +27,13 @@ ParamStore asSent(const ParamStore &settings)
     return sent;
 }
 
+ParamStore asReceived(ParamStore settings, const QVector<RangeReplacement> &replaced)
+{
+    for (const RangeReplacement &r : replaced)
+        settings.*r.member = r.received;
+    return settings;
+}
+
 QVector<IntField> mismatchedFields(const ParamStore &sent, const ParamStore &held)
 {
     static const QVector<IntField> fields = readBackFields();

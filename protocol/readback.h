@@ -2,6 +2,7 @@
 #pragma once
 
 #include "paramstore.h"
+#include "rangecheck.h"
 
 #include <QVector>
 
@@ -15,6 +16,10 @@ QVector<IntField> readBackFields();
 // The settings as the three frames carry them, which is what the transmitter was given: a
 // value a frame cannot carry goes out bounded.
 ParamStore asSent(const ParamStore &settings);
+
+// The settings with each value the range check replaced put back as it was received: answers
+// are compared as they came, for the replacement makes different damage look alike.
+ParamStore asReceived(ParamStore settings, const QVector<RangeReplacement> &replaced);
 
 // The read-back fields the transmitter holds otherwise than they were sent.
 QVector<IntField> mismatchedFields(const ParamStore &sent, const ParamStore &held);
