@@ -117,12 +117,10 @@ private slots:
     {
         QTest::addColumn<QByteArray>("resources");
         QTest::addColumn<int>("dpi");
-        QTest::newRow("none") << QByteArray() << 0;
         QTest::newRow("150 %") << QByteArray("Xft.antialias:\t1\nXft.dpi:\t144\n") << 144;
         QTest::newRow("fractional, last line") << QByteArray("*.foo: 1\nXft.dpi: 120.5") << 121;
         QTest::newRow("other Xft keys only")
             << QByteArray("Xft.dpiscale:\t2\nXft.hinting: 1\n") << 0;
-        QTest::newRow("not a number") << QByteArray("Xft.dpi:\tlarge\n") << 0;
     }
 
     void xftDpiIsFoundAmongTheResources()

@@ -5,6 +5,7 @@
 // once, in order, and nothing else; and no field of the store may ever hold a value that no
 // intact frame carried.
 #include "linegen.h"
+#include "seeds.h"
 
 #include <QtTest>
 
@@ -127,14 +128,6 @@ Line makeLine(Rng &rng, const Damage &d)
     return line;
 }
 
-// A new seed, or the one KORVA_NOISY_LINE_SEED gives to replay a line; seeds take all 32 bits.
-quint32 freshOrReplayedSeed()
-{
-    bool given = false;
-    const quint32 seed = qEnvironmentVariable("KORVA_NOISY_LINE_SEED").toUInt(&given);
-    return given ? seed : QRandomGenerator::global()->generate();
-}
-
 } // namespace
 
 class TestNoisyLine : public QObject
@@ -199,7 +192,7 @@ void TestNoisyLine::cleanLineInAnyChunksLosesNothing()
 {
     QFETCH(int, frames);
     QFETCH(double, answers);
-    const quint32 seed = freshOrReplayedSeed();
+    const quint32 seed = freshOrReplayedSeed("KORVA_NOISY_LINE_SEED");
     Rng rng(seed);
     linegen::Damage clean;
     clean.frames = frames;
@@ -235,7 +228,7 @@ void TestNoisyLine::damageStaysWhereItHappens()
     QFETCH(double, loss);
     QFETCH(double, garbage);
     QFETCH(double, flip);
-    const quint32 seed = freshOrReplayedSeed();
+    const quint32 seed = freshOrReplayedSeed("KORVA_NOISY_LINE_SEED");
     Rng rng(seed);
     linegen::Damage d;
     d.frames = 100000;

@@ -3,25 +3,12 @@
 // setting the transmitter did not take.
 #include "decoder.h"
 #include "readback.h"
+#include "seeds.h"
 #include "testdata.h"
 
 #include <QRandomGenerator>
 #include <QSet>
 #include <QTest>
-
-namespace {
-
-// Seeds take all 32 bits, so they are read back whole, not as an int.
-quint32 freshOrReplayedSeed()
-{
-    bool fixed = false;
-    const quint32 seed = qEnvironmentVariable("KORVA_READBACK_SEED").toUInt(&fixed);
-    const quint32 base = fixed ? seed : QRandomGenerator::global()->generate();
-    qInfo("seed %u", base);
-    return base;
-}
-
-} // namespace
 
 class tst_ReadBack : public QObject
 {
@@ -35,7 +22,8 @@ private slots:
 // Fresh seeds each run, printed; KORVA_READBACK_SEED repeats one.
 void tst_ReadBack::anAnswerDamagedOnceNeverDecidesTheCheck()
 {
-    const quint32 base = freshOrReplayedSeed();
+    const quint32 base = freshOrReplayedSeed("KORVA_READBACK_SEED");
+    qInfo("seed %u", base);
     const QVector<IntField> fields = readBackFields();
     QRandomGenerator random(base);
     for (int trial = 0; trial < 2000; ++trial) {
@@ -81,7 +69,8 @@ void tst_ReadBack::anAnswerDamagedOnceNeverDecidesTheCheck()
 // value the transmitter does not hold; an "unsure" or a missing agreement is allowed.
 void tst_ReadBack::everyAnswerDamagedNeverMisleads()
 {
-    const quint32 base = freshOrReplayedSeed();
+    const quint32 base = freshOrReplayedSeed("KORVA_READBACK_SEED");
+    qInfo("seed %u", base);
     const QVector<IntField> fields = readBackFields();
     QRandomGenerator random(base);
     int decided = 0;
