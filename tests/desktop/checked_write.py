@@ -74,7 +74,7 @@ class Session:
             self.window = subprocess.run(
                 ["xdotool", "search", "--sync", "--onlyvisible", "--limit", "1", "--name",
                  "^" + desktop.TITLE.replace("&", ".") + "$"], env=self.env, check=True,
-                capture_output=True, text=True, timeout=30).stdout.split()[0]
+                capture_output=True, text=True, timeout=90).stdout.split()[0]
         except (subprocess.CalledProcessError, subprocess.TimeoutExpired):
             fail("no window appeared")
         self.origin = desktop.window_origin(self.env, self.window)
