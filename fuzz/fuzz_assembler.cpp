@@ -49,11 +49,6 @@ quint8 at(const QByteArray &b, int i)
     return quint8(b.at(i));
 }
 
-bool isFrameLength(int n)
-{
-    return n == kLiveFrameLength || n == kAuxFrameLength || n == kParameterFrameLength;
-}
-
 void checkShape(const DecodedFrame &f)
 {
     const QByteArray &b = f.bytes;
@@ -118,9 +113,9 @@ void checkBuffer(const FrameAssembler &assembler, qint64 now)
     // waiting beyond the hold time from now.
     if (assembler.msUntilExpiry(now) > FrameAssembler::kHoldMs + 1)
         fail("bytes are left waiting longer than the hold time", assembler.held());
-    const QByteArray pending = assembler.pending();
-    if (!pending.isEmpty() && !isFrameLength(pending.size()))
-        fail("a frame waiting for the next read is not whole", pending);
+    const QByteArray waiting = assembler.pending() + assembler.held();
+    if (waiting.size() > FrameAssembler::kMaxUndecided)
+        fail("more waits than two frames' worth", waiting);
 }
 
 // A read that is by itself one frame, and that no rule lets the bytes before it claim: an AUX

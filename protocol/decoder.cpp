@@ -188,139 +188,8 @@ bool wholeChunkFamily(const QByteArray &c, FrameFamily *family)
     }
 }
 
-// ---------------------------------------------------------------------------------------------
-// Reading a byte stream in which frames may be split, merged, cut short or separated by noise.
-
-// How strongly the bytes at a position say "a frame starts here": live frames carry two
-// marker bytes, parameter frames three (and values that lie in their ranges), AUX frames one
-// marker and four sources that must be 0..5. For an unfinished frame, what it will have once
-// complete.
-constexpr int kWeakStrength = 0;   // the first two bytes of an AUX frame can be anything
-constexpr int kMarkerStrength = 8; // a lone FE, or FE and a byte that is not yet a kind
-constexpr int kLiveStrength = 16;
-// Channel frames carry nine words that must fit, link-status frames only one.
-constexpr int kPlausibleChannelBonus = 24;
-constexpr int kPlausibleLinkBonus = 4;
-constexpr int kParameterStrength = 24;
-constexpr int kInRangeBonus = 8;
-constexpr int kAuxStrength = 28;
+// The four sources of an AUX frame are 0..5; its single marker byte says little more.
 constexpr int kAuxSourceMax = 5;
-
-// What the bytes right after a frame show: nothing that starts a frame, something that may
-// (Likely when its markers are already there), or a whole frame.
-enum class Follow { Junk, Unknown, Likely, Frame };
-
-struct Candidate
-{
-    FrameFamily family = FrameFamily::Channel;
-    int length = 0;
-    bool complete = false;
-    int strength = 0;
-    bool plausible = true; // its values are what a transmitter sends
-};
-
-struct Reading
-{
-    Follow follow;
-    int strength;
-};
-
-enum class Verdict { Keep, Replace, Undecided };
-
-// How much the bytes right after a frame add to its reading: another frame starting there
-// confirms it.
-constexpr int kFollowedByFrame = 12;
-
-// Whether `challenger` is the better reading of the same bytes than `incumbent`: the frame's
-// own strength plus what follows it; a tie goes to the challenger. Unless the reading must be
-// decided now, an unknown follow-up can still turn out either way; when it must, a frame that
-// may be starting there counts fully if its markers are in place, else for half.
-Verdict compare(Reading incumbent, Reading challenger, bool decideNow)
-{
-    const auto outcomes = [decideNow](const Reading &r) {
-        switch (r.follow) {
-        case Follow::Junk:
-            return QVector<int>{r.strength};
-        case Follow::Frame:
-            return QVector<int>{r.strength + kFollowedByFrame};
-        case Follow::Unknown:
-        case Follow::Likely:
-            break;
-        }
-        if (decideNow)
-            return QVector<int>{r.strength + (r.follow == Follow::Likely ? kFollowedByFrame
-                                                                         : kFollowedByFrame / 2)};
-        return QVector<int>{r.strength, r.strength + kFollowedByFrame};
-    };
-    bool replace = false;
-    bool keep = false;
-    for (int i : outcomes(incumbent)) {
-        for (int c : outcomes(challenger))
-            (c >= i ? replace : keep) = true;
-    }
-    return replace && keep ? Verdict::Undecided : replace ? Verdict::Replace : Verdict::Keep;
-}
-
-// The range of each payload slot of each parameter kind, looked up once.
-struct SlotRange
-{
-    bool checked = false;
-    int low = 0;
-    int high = 0;
-};
-
-const QVector<QVector<SlotRange>> &slotRanges()
-{
-    static const QVector<QVector<SlotRange>> ranges = [] {
-        QVector<QVector<SlotRange>> all;
-        for (const ParameterKind &k : kKinds) {
-            QVector<SlotRange> row;
-            for (const PayloadSlot &slot : k.payload) {
-                if (!slot.member)
-                    break;
-                const RangeRule *rule = findRangeRule(slot.member);
-                row.append(rule ? SlotRange{true, rule->low, rule->high} : SlotRange{});
-            }
-            all.append(row);
-        }
-        return all;
-    }();
-    return ranges;
-}
-
-// Whether the payload bytes of a parameter frame that have arrived hold values a transmitter
-// sends: inside their fields' ranges.
-bool payloadInRange(const ParameterKind &kind, const QByteArray &b, int start)
-{
-    const QVector<SlotRange> &ranges = slotRanges()[int(&kind - kKinds)];
-    for (int i = 0; i < ranges.size(); ++i) {
-        const PayloadSlot &slot = kind.payload[i];
-        const int at0 = start + slot.byte;
-        if (!ranges[i].checked || at0 + (slot.word ? 1 : 0) >= b.size())
-            continue;
-        const int value = (slot.word ? bigEndianWordAt(b, at0) : at(b, at0)) - slot.offset;
-        if (value < ranges[i].low || value > ranges[i].high)
-            return false;
-    }
-    return true;
-}
-
-// Whether the words of a live frame that have arrived hold what a transmitter reports: channel
-// outputs around 0..2000 and voltages well below 40.95 V.
-bool liveValuesPlausible(const QByteArray &b, int start, quint8 kind)
-{
-    constexpr int kMaxWord = 0x0FFF;
-    const auto fits = [&](int at0) {
-        return at0 + 1 >= b.size() || bigEndianWordAt(b, at0) <= kMaxWord;
-    };
-    if (kind == kLinkStatusKind)
-        return fits(start + 4);
-    for (int at0 = start + 2; at0 < start + kLiveFrameLength; at0 += 2) {
-        if (!fits(at0))
-            return false;
-    }
-    return true;
-}
 
 bool auxSourcesPlausible(const QByteArray &b, int start)
 {
@@ -330,236 +199,6 @@ bool auxSourcesPlausible(const QByteArray &b, int start)
             return false;
     }
     return true;
-}
-
-// One way to read the bytes at a position.
-struct Step
-{
-    enum Kind { Take, Skip, Wait } kind = Skip;
-    int to = 0;           // Skip: where reading goes on
-    Candidate frame;      // Take, and Wait with a pending frame
-    bool pending = false; // Wait: `frame` is whole and waits for the next read
-    int heldFrom = 0;     // Wait with a pending frame: where the unfinished bytes start
-
-    static Step skipTo(int q) { return {Skip, q, {}, false, 0}; }
-    static Step waitHere() { return {Wait, 0, {}, false, 0}; }
-    static Step waitFor(const Candidate &whole, int heldFrom)
-    {
-        return {Wait, 0, whole, true, heldFrom};
-    }
-    static Step take(const Candidate &whole) { return {Take, 0, whole, false, 0}; }
-};
-
-// Reads a buffer of undecided bytes.
-class Reader
-{
-public:
-    enum Mode {
-        Open,  // more bytes may come: a reading they could still change waits for them
-        Now,   // more bytes may come, but the reading at hand must be decided without them
-        Final, // nothing more joins these bytes: unfinished frames count for nothing
-    };
-
-    // In Final mode, what follows the last byte is a frame when `nextIsFrame`.
-    Reader(const QByteArray &bytes, Mode mode, bool nextIsFrame = false)
-        : m_b(bytes)
-        , m_mode(mode)
-        , m_nextIsFrame(nextIsFrame)
-    {}
-
-    QVector<Candidate> candidatesAt(int p) const;
-    Follow followAt(int x) const;
-    Step decide(int p) const;
-
-private:
-    Reading reading(int p, const Candidate &c) const
-    {
-        return {followAt(p + c.length), c.strength};
-    }
-    Verdict compare(const Reading &incumbent, const Reading &challenger) const
-    {
-        return ::compare(incumbent, challenger, m_mode != Open);
-    }
-    void add(QVector<Candidate> &out, FrameFamily family, int length, int available, int strength,
-             bool plausible = true) const;
-
-    const QByteArray &m_b;
-    Mode m_mode;
-    bool m_nextIsFrame;
-};
-
-void Reader::add(QVector<Candidate> &out, FrameFamily family, int length, int available,
-                 int strength, bool plausible) const
-{
-    out.append({family, length, available >= length, strength, plausible});
-}
-
-QVector<Candidate> Reader::candidatesAt(int p) const
-{
-    QVector<Candidate> out;
-    const int available = m_b.size() - p;
-    if (at(m_b, p) == kFrameMarker) {
-        if (available == 1) {
-            add(out, FrameFamily::Channel, kLiveFrameLength, available, kMarkerStrength);
-        } else {
-            const quint8 b1 = at(m_b, p + 1);
-            if (isLiveKind(b1)) {
-                // A live frame ending in a frame marker may have swallowed the next frame's
-                // first byte after losing one of its own; not when another marker follows it
-                // (the next frame's second byte is never one), nor when it ends what is settled
-                // for good: a read that is a whole frame by itself comes right after it, or the
-                // line fell silent, which it does not do between the bytes of a frame.
-                const bool nextStartsWhole =
-                    (available == kLiveFrameLength && m_mode == Final) ||
-                    (available > kLiveFrameLength && at(m_b, p + kLiveFrameLength) == kFrameMarker);
-                const bool fits =
-                    liveValuesPlausible(m_b, p, b1) &&
-                    !(available >= kLiveFrameLength &&
-                      at(m_b, p + kLiveFrameLength - 1) == kFrameMarker && !nextStartsWhole);
-                const int bonus = b1 == kChannelKind ? kPlausibleChannelBonus : kPlausibleLinkBonus;
-                add(out, b1 == kChannelKind ? FrameFamily::Channel : FrameFamily::LinkStatus,
-                    kLiveFrameLength, available, kLiveStrength + (fits ? bonus : 0), fits);
-            } else if (available == 2) {
-                add(out, FrameFamily::Parameter, kParameterFrameLength, available, kMarkerStrength);
-            }
-            const ParameterKind *kind =
-                available >= 3 ? findParameterKind(at(m_b, p + 2)) : nullptr;
-            if (kind && (available < kParameterFrameLength || at(m_b, p + 11) == kFrameMarker)) {
-                // FE right before the end marker is where a frame that lost a byte inside
-                // would have its own end marker, with the next frame's first byte after it.
-                const bool swallowed =
-                    available >= kParameterFrameLength && at(m_b, p + 10) == kFrameMarker;
-                const bool fits = !swallowed && payloadInRange(*kind, m_b, p);
-                add(out, FrameFamily::Parameter, kParameterFrameLength, available,
-                    kParameterStrength + (fits        ? kInRangeBonus
-                                          : swallowed ? -kInRangeBonus
-                                                      : 0),
-                    fits);
-            }
-        }
-    }
-    if (available >= 3) {
-        if (at(m_b, p + 2) == kAuxMarker && auxSourcesPlausible(m_b, p)) {
-            // Likewise an AUX frame whose last byte is a frame marker.
-            const bool swallowed = available >= kAuxFrameLength && at(m_b, p + 7) == kFrameMarker;
-            add(out, FrameFamily::Aux, kAuxFrameLength, available,
-                kAuxStrength - (swallowed ? kInRangeBonus : 0), !swallowed);
-        }
-    } else {
-        add(out, FrameFamily::Aux, kAuxFrameLength, available, kWeakStrength);
-    }
-    return out;
-}
-
-Follow Reader::followAt(int x) const
-{
-    if (x >= m_b.size())
-        return m_mode != Final ? Follow::Unknown : m_nextIsFrame ? Follow::Frame : Follow::Junk;
-    Follow f = Follow::Junk;
-    for (const Candidate &c : candidatesAt(x)) {
-        if (c.complete)
-            return Follow::Frame;
-        if (m_mode != Final)
-            f = qMax(f, c.strength >= kLiveStrength ? Follow::Likely : Follow::Unknown);
-    }
-    return f;
-}
-
-Step Reader::decide(int p) const
-{
-    const int n = m_b.size();
-    const QVector<Candidate> here = candidatesAt(p);
-    if (here.isEmpty())
-        return Step::skipTo(p + 1);
-
-    // Two whole frames at the same start: the longer one takes a tie. Bytes that must be
-    // decided now cannot wait for what follows.
-    const Candidate *best = nullptr;
-    for (const Candidate &c : here) {
-        if (!c.complete)
-            continue;
-        if (!best) {
-            best = &c;
-            continue;
-        }
-        const bool longer = c.length > best->length;
-        const Candidate &shorter = longer ? *best : c;
-        const Candidate &other = longer ? c : *best;
-        const Reader now(m_b, m_mode == Final ? Final : Now, m_nextIsFrame);
-        best = now.compare(now.reading(p, shorter), now.reading(p, other)) == Verdict::Replace
-                   ? &other
-                   : &shorter;
-    }
-    // A frame still arriving here could turn out better than the whole one: wait for it.
-    for (const Candidate &c : here) {
-        if (m_mode == Open && !c.complete &&
-            (!best || compare(reading(p, *best), {Follow::Frame, c.strength}) != Verdict::Keep)) {
-            if (!best) {
-                // A whole frame inside the unfinished one, with a frame right after it, is
-                // the better reading: the unfinished one was cut short.
-                for (int q = p + 1; q < n; ++q) {
-                    for (const Candidate &i : candidatesAt(q)) {
-                        if (i.complete && followAt(q + i.length) == Follow::Frame)
-                            return Step::skipTo(q);
-                    }
-                }
-            }
-            return Step::waitHere();
-        }
-    }
-    if (!best)
-        return Step::skipTo(p + 1);
-
-    // A frame that starts inside this one: if it is the better reading, this one was cut
-    // short on the line. A parameter frame can only have been cut before its end marker.
-    const int end = qMin(p + best->length, n);
-    const auto couldEndCutFrame = [&](int q) {
-        return best->family != FrameFamily::Parameter || at(m_b, q - 1) == kFrameMarker;
-    };
-    int undecidedAt = -1;
-    for (int q = p + 1; q < end; ++q) {
-        for (const Candidate &i : candidatesAt(q)) {
-            // A frame still arriving inside this one is waited for while that is allowed;
-            // once it is not, what it has shown so far is weighed against this one.
-            if (!i.complete &&
-                (m_mode == Open || i.strength < kMarkerStrength || !couldEndCutFrame(q)))
-                continue;
-            // An AUX frame has a single marker byte; one that lies wholly inside a frame is
-            // too weak to say that frame was cut. After a real cut, the frame the cut one ran
-            // into shows it.
-            if (i.family == FrameFamily::Aux && q + i.length <= p + best->length)
-                continue;
-            const Reading inner =
-                i.complete ? reading(q, i)
-                           : Reading{m_mode == Final ? Follow::Junk : Follow::Unknown, i.strength};
-            // A frame whose values no transmitter sends gives way to any frame start inside
-            // it once nothing more can be waited for: it was most likely cut. A lone marker as
-            // its last byte shows nothing more than that byte: a live frame's last byte is
-            // FE whenever its voltage's low byte is, and a whole frame's bytes say which.
-            const bool shown = !i.complete && n - q > 1;
-            const Verdict v =
-                shown && !best->plausible ? Verdict::Replace : compare(reading(p, *best), inner);
-            if (v == Verdict::Replace)
-                return Step::skipTo(q);
-            if (v == Verdict::Undecided && undecidedAt < 0)
-                undecidedAt = q;
-        }
-    }
-    if (m_mode == Open) {
-        if (undecidedAt >= 0)
-            return Step::waitFor(*best, undecidedAt);
-        // The last bytes of this frame could also be the start of the next one after a cut:
-        // the next read tells.
-        for (int q = p + 1; q < end; ++q) {
-            if (!couldEndCutFrame(q))
-                continue;
-            for (const Candidate &c : candidatesAt(q)) {
-                if (!c.complete && c.strength >= kMarkerStrength)
-                    return Step::waitFor(*best, q);
-            }
-        }
-    }
-    return Step::take(*best);
 }
 
 } // namespace
@@ -676,7 +315,6 @@ namespace {
 //   small values pass for the start of a frame;
 // - about one frame in 128 is cut short, and about as often garbage lies between frames: each
 //   cut and each garbage run costs log2(128) = 7 bits.
-// The receive buffer below does not read the line by this score yet; it is checked on its own.
 namespace objective {
 
 constexpr int kMarkerBits = 800;
@@ -684,9 +322,10 @@ constexpr int kKnownKindBits = 383;
 constexpr int kLiveWordBits = 400;
 constexpr int kLiveWordMax = 0x0FFF;
 constexpr int kOutOfRangeBits = -100;
-constexpr int kAuxSourceMax = 5;
+constexpr int kImplausibleLiveWordBits = -100;
+constexpr int kUnusedZeroBits = 300;
 constexpr int kAuxSourceBits = 542;
-constexpr int kCutBits = 700;
+constexpr int kCutBits = 1132;
 constexpr int kGarbageBits = 700;
 
 constexpr FrameFamily kFamilies[] = {FrameFamily::Channel, FrameFamily::LinkStatus,
@@ -726,17 +365,28 @@ const QVector<QVector<SlotRange>> &slotRanges()
     return ranges;
 }
 
-// What the first k bytes at `start` say for a frame of `family`, for every k up to the
-// frame's length or the end of the bytes: out[k], and in markers[k] the markers and kind
-// alone with what is out of range. Returns how many entries were filled: up to the first byte that
-// breaks a marker.
-int prefixScores(const QByteArray &b, int start, FrameFamily family, int *out, int *markers)
+// Whether byte i of a parameter frame of `kind` carries part of a payload value.
+bool payloadByteUsed(const ParameterKind &kind, int i)
 {
-    int markerScore = 0;
+    for (const PayloadSlot &slot : kind.payload) {
+        if (!slot.member)
+            break;
+        if (i == slot.byte || (slot.word && i == slot.byte + 1))
+            return true;
+    }
+    return false;
+}
+
+// What the first k bytes at `start` say for a frame of `family`, for every k up to the
+// frame's length or the end of the bytes: out[k]. Returns how many entries were filled: up to
+// the first byte that breaks a marker.
+int prefixScores(const QByteArray &b, int start, FrameFamily family, int *out)
+{
     const int length = std::min(frameLength(family), int(b.size()) - start);
+    const auto unused = [](quint8 v) { return v == 0 ? kUnusedZeroBits : 0; };
     int score = 0;
     const ParameterKind *kind = nullptr;
-    out[0] = markers[0] = 0;
+    out[0] = 0;
     int k = 1;
     for (; k <= length; ++k) {
         const int i = k - 1;
@@ -749,17 +399,19 @@ int prefixScores(const QByteArray &b, int start, FrameFamily family, int *out, i
                 ok = v == (i == 0                           ? kFrameMarker
                            : family == FrameFamily::Channel ? kChannelKind
                                                             : kLinkStatusKind);
-                markerScore += kMarkerBits;
-            } else if (i % 2 == 1 && (family == FrameFamily::Channel || i == 5)) {
-                (bigEndianWordAt(b, start + i - 1) <= kLiveWordMax ? score : markerScore) +=
-                    bigEndianWordAt(b, start + i - 1) <= kLiveWordMax ? kLiveWordBits
-                                                                      : kOutOfRangeBits;
+                score += kMarkerBits;
+            } else if (family == FrameFamily::LinkStatus && i != 2 && i != 4 && i != 5) {
+                score += unused(v);
+            } else if (i % 2 == 1 && i != 2) {
+                score += bigEndianWordAt(b, start + i - 1) <= kLiveWordMax
+                             ? kLiveWordBits
+                             : kImplausibleLiveWordBits;
             }
             break;
         case FrameFamily::Aux:
             if (i == 2) {
                 ok = v == kAuxMarker;
-                markerScore += kMarkerBits;
+                score += kMarkerBits;
             } else if (i >= 3 && i <= 6) {
                 ok = v <= kAuxSourceMax;
                 score += kAuxSourceBits;
@@ -768,12 +420,16 @@ int prefixScores(const QByteArray &b, int start, FrameFamily family, int *out, i
         case FrameFamily::Parameter:
             if (i == 0 || i == 11) {
                 ok = v == kFrameMarker;
-                markerScore += kMarkerBits;
+                score += kMarkerBits;
+            } else if (i == 1) {
+                score += unused(v);
             } else if (i == 2) {
                 kind = findParameterKind(v);
                 ok = kind != nullptr;
-                markerScore += kKnownKindBits;
-            } else if (kind) {
+                score += kKnownKindBits;
+            } else if (!payloadByteUsed(*kind, i)) {
+                score += unused(v);
+            } else {
                 const QVector<SlotRange> &ranges = slotRanges()[int(kind - kKinds)];
                 for (int s = 0; s < ranges.size(); ++s) {
                     const PayloadSlot &slot = kind->payload[s];
@@ -782,17 +438,29 @@ int prefixScores(const QByteArray &b, int start, FrameFamily family, int *out, i
                     const int value =
                         (slot.word ? bigEndianWordAt(b, start + slot.byte) : v) - slot.offset;
                     const bool inRange = value >= ranges[s].low && value <= ranges[s].high;
-                    (inRange ? score : markerScore) += inRange ? ranges[s].bits : kOutOfRangeBits;
+                    score += inRange ? ranges[s].bits : kOutOfRangeBits;
                 }
             }
             break;
         }
         if (!ok)
             break;
-        out[k] = score + markerScore;
-        markers[k] = markerScore;
+        out[k] = score;
     }
     return k;
+}
+
+// A parameter frame that lost bytes inside still ends with its end marker. Its other bytes are
+// weighed where they arrived, as the frame that took the next frame's marker for its own would
+// weigh them: the two readings differ in the marker and the cut.
+int shortScore(const QByteArray &b, int start, int length)
+{
+    int prefix[kLiveFrameLength + 1];
+    if (length <= 3 || length >= kParameterFrameLength || start + length > b.size() ||
+        at(b, start + length - 1) != kFrameMarker ||
+        prefixScores(b, start, FrameFamily::Parameter, prefix) < length)
+        return segmentation::kImpossible;
+    return prefix[length - 1] + kMarkerBits - kCutBits;
 }
 
 struct Piece
@@ -801,65 +469,130 @@ struct Piece
     int length = 0;
     FrameFamily family = FrameFamily::Channel;
     segmentation::Piece kind = segmentation::Piece::Garbage;
-    int before = 0; // while reading back: whether the piece before is garbage
+    int before = 0; // the state of the reading before this piece
 };
 
-// The best reading of `b`, piece by piece; with `open`, the last piece may be unfinished.
-QVector<Piece> bestReading(const QByteArray &b, bool open, int *total)
+// The best readings of every prefix of `b`, found by dynamic programming over the byte
+// positions. State 2i + g stands for b[0, i) read to its end, its last piece garbage when g.
+// With `open`, the last piece of the whole may be a frame still arriving.
+class Lattice
 {
-    using segmentation::kImpossible;
-    using Kind = segmentation::Piece;
-    const int n = b.size();
-    // best[2i + g]: best score of b[0, i) read to its end, g when its last piece is garbage.
-    QVarLengthArray<int, 256> best(2 * (n + 1));
-    QVarLengthArray<Piece, 256> from(2 * (n + 1));
-    std::fill(best.begin(), best.end(), kImpossible);
-    best[0] = 0;
-    const auto offer = [&](int state, int score, const Piece &p) {
-        if (score > best[state]) {
-            best[state] = score;
-            from[state] = p;
-        }
-    };
-    int prefix[kLiveFrameLength + 1];
-    int markers[kLiveFrameLength + 1];
-    for (int i = 0; i < n; ++i) {
-        const int g = best[2 * i + 1] > best[2 * i] ? 1 : 0;
-        const int here = best[2 * i + g];
-        if (here == kImpossible)
-            continue;
-        offer(2 * (i + 1) + 1, best[2 * i] - kGarbageBits, {i, 1, {}, Kind::Garbage, 0});
-        if (best[2 * i + 1] != kImpossible)
-            offer(2 * (i + 1) + 1, best[2 * i + 1], {i, 1, {}, Kind::Garbage, 1});
-        for (FrameFamily f : kFamilies) {
-            const int filled = prefixScores(b, i, f, prefix, markers);
-            const int length = frameLength(f);
-            for (int k = 1; k < filled; ++k) {
-                if (k == length)
-                    offer(2 * (i + k), here + prefix[k], {i, k, f, Kind::Whole, g});
-                else
-                    offer(2 * (i + k), here + markers[k] - kCutBits, {i, k, f, Kind::Cut, g});
-                if (open && k < length && i + k == n)
-                    offer(2 * n, here + prefix[k], {i, k, f, Kind::Unfinished, g});
+public:
+    Lattice(const QByteArray &b, bool open)
+        : m_n(int(b.size()))
+        , m_best(2 * (m_n + 1))
+        , m_from(2 * (m_n + 1))
+    {
+        using Kind = segmentation::Piece;
+        std::fill(m_best.begin(), m_best.end(), segmentation::kImpossible);
+        m_best[0] = 0;
+        int prefix[kLiveFrameLength + 1];
+        for (int i = 0; i < m_n; ++i) {
+            const int g = state(i);
+            const int here = m_best[g];
+            if (here == segmentation::kImpossible)
+                continue;
+            offer(2 * (i + 1) + 1, m_best[2 * i] - kGarbageBits, {i, 1, {}, Kind::Garbage, 2 * i});
+            if (m_best[2 * i + 1] != segmentation::kImpossible)
+                offer(2 * (i + 1) + 1, m_best[2 * i + 1], {i, 1, {}, Kind::Garbage, 2 * i + 1});
+            for (FrameFamily f : kFamilies) {
+                const int filled = prefixScores(b, i, f, prefix);
+                const int length = frameLength(f);
+                for (int k = 1; k < filled; ++k) {
+                    if (k == length)
+                        offer(2 * (i + k), here + prefix[k], {i, k, f, Kind::Whole, g});
+                    else
+                        offer(2 * (i + k), here + prefix[k] - kCutBits, {i, k, f, Kind::Cut, g});
+                    if (open && k < length && i + k == m_n)
+                        offer(2 * m_n, here + prefix[k], {i, k, f, Kind::Unfinished, g});
+                }
+                for (int k = 4; f == FrameFamily::Parameter && filled > 3 && k < length; ++k) {
+                    const int score = shortScore(b, i, k);
+                    if (score != segmentation::kImpossible)
+                        offer(2 * (i + k), here + score, {i, k, f, Kind::Short, g});
+                }
             }
         }
     }
-    int g = best[2 * n + 1] > best[2 * n] ? 1 : 0;
-    *total = best[2 * n + g];
-    QVector<Piece> pieces;
-    for (int i = n; i > 0;) {
-        const Piece p = from[2 * i + g];
-        if (p.kind == Kind::Garbage && !pieces.isEmpty() && pieces.last().kind == Kind::Garbage) {
-            pieces.last().start = p.start;
-            ++pieces.last().length;
-        } else {
-            pieces.append(p);
-        }
-        i = p.start;
-        g = p.before;
+
+    // The better of the two states at position i.
+    int state(int i) const { return m_best[2 * i + 1] > m_best[2 * i] ? 2 * i + 1 : 2 * i; }
+    int score(int state) const { return m_best[state]; }
+    // The states a reading passes through, from the start to `state`.
+    QVector<int> path(int state) const
+    {
+        QVector<int> states{state};
+        while (state > 1)
+            states.prepend(state = m_from[state].before);
+        return states;
     }
-    std::reverse(pieces.begin(), pieces.end());
-    return pieces;
+    // The pieces of the reading that ends in `state`, a garbage run as one piece.
+    QVector<Piece> pieces(int state) const
+    {
+        QVector<Piece> out;
+        for (int s : path(state)) {
+            if (s <= 1)
+                continue;
+            const Piece &p = m_from[s];
+            if (p.kind == segmentation::Piece::Garbage && !out.isEmpty() &&
+                out.last().kind == segmentation::Piece::Garbage)
+                ++out.last().length;
+            else
+                out.append(p);
+        }
+        return out;
+    }
+
+private:
+    void offer(int state, int score, const Piece &p)
+    {
+        if (score > m_best[state]) {
+            m_best[state] = score;
+            m_from[state] = p;
+        }
+    }
+
+    int m_n;
+    QVarLengthArray<int, 256> m_best;
+    QVarLengthArray<Piece, 256> m_from;
+};
+
+// The most a frame of `family` (and parameter `kind`, any when not yet known) can still gain
+// from its bytes after the first `known` up to byte `upTo`: every value in its range and every
+// unused byte zero.
+int mostStillToCome(FrameFamily family, const ParameterKind *kind, int known, int upTo)
+{
+    if (!kind)
+        kind = kKinds;
+    const int length = frameLength(family);
+    QByteArray ideal(length, '\0');
+    switch (family) {
+    case FrameFamily::Channel:
+    case FrameFamily::LinkStatus:
+        ideal[0] = char(kFrameMarker);
+        ideal[1] = char(family == FrameFamily::Channel ? kChannelKind : kLinkStatusKind);
+        break;
+    case FrameFamily::Aux:
+        ideal[2] = char(kAuxMarker);
+        break;
+    case FrameFamily::Parameter:
+        ideal[0] = ideal[11] = char(kFrameMarker);
+        ideal[2] = char(kind->kind);
+        for (int s = 0; s < slotRanges()[int(kind - kKinds)].size(); ++s) {
+            const PayloadSlot &slot = kind->payload[s];
+            const int value = slotRanges()[int(kind - kKinds)][s].low + slot.offset;
+            if (slot.word) {
+                ideal[slot.byte] = char(value >> 8);
+                ideal[slot.byte + 1] = char(value);
+            } else {
+                ideal[slot.byte] = char(value);
+            }
+        }
+        break;
+    }
+    int prefix[kLiveFrameLength + 1];
+    prefixScores(ideal, 0, family, prefix);
+    return prefix[upTo] - prefix[known];
 }
 
 } // namespace objective
@@ -870,22 +603,23 @@ int segmentation::pieceScore(const QByteArray &b, int start, int length, FrameFa
 {
     if (piece == Piece::Garbage)
         return -objective::kGarbageBits;
+    if (piece == Piece::Short)
+        return family == FrameFamily::Parameter ? objective::shortScore(b, start, length)
+                                                : kImpossible;
     int prefix[kLiveFrameLength + 1];
-    int markers[kLiveFrameLength + 1];
     const int full = frameLength(family);
     if (length < 1 || length > full ||
-        objective::prefixScores(b, start, family, prefix, markers) <= length ||
+        objective::prefixScores(b, start, family, prefix) <= length ||
         (piece == Piece::Whole) != (length == full) ||
         (piece == Piece::Unfinished && start + length != b.size()))
         return kImpossible;
-    return piece == Piece::Cut ? markers[length] - objective::kCutBits : prefix[length];
+    return prefix[length] - (piece == Piece::Cut ? objective::kCutBits : 0);
 }
 
 int segmentation::bestScore(const QByteArray &b, bool open)
 {
-    int total = 0;
-    objective::bestReading(b, open, &total);
-    return total;
+    const objective::Lattice lattice(b, open);
+    return lattice.score(lattice.state(int(b.size())));
 }
 
 // How the receive buffer reads the line.
@@ -897,16 +631,15 @@ int segmentation::bestScore(const QByteArray &b, bool open)
 // held, is the rest of that frame; and twelve bytes FE 18|19 of an unknown kind are reported
 // as such and also kept, as the possible start of a live frame.
 //
-// Everything else joins the undecided bytes, which are read from the first. The candidates
-// at a position are the frames whose marker bytes are in place there (an AUX frame only with
-// sources 0..5). A reading weighs the frame's markers, whether its values are ones a
-// transmitter sends, and whether another frame follows it. A whole candidate is taken unless
-// a frame that starts inside it is the better reading; then the bytes before that frame were
-// a frame cut short on the line. A whole frame waits for the next read, at most kHoldMs,
-// when that read could still change the reading: when its last bytes may be the start of the
-// next frame after a cut. Unfinished frames wait kHoldMs from their first byte and never
-// hold more than 19 bytes; then whatever is whole among the waiting bytes is taken and the
-// rest dropped.
+// Everything else joins the undecided bytes, which are read by the objective above twice:
+// as if the line fell silent after them, and as if more were coming, so that the last piece
+// may be a frame still arriving. The pieces on which both readings agree are decided: their
+// whole frames are taken, their cuts and garbage dropped. Nothing that arrives later can
+// change that prefix unless it changes the reading of bytes already here by more than a
+// frame's worth of evidence. The rest waits for the next read: at most kHoldMs from its
+// first byte, and never more than two frames' worth, beyond which the oldest pieces are
+// decided as the reading with more to come has them. When the wait is over, the silent
+// reading decides everything.
 void FrameAssembler::feed(const QByteArray &chunk, qint64 nowMs, ParamStore &s,
                           const FrameHandler &onFrame)
 {
@@ -917,7 +650,7 @@ void FrameAssembler::feed(const QByteArray &chunk, qint64 nowMs, ParamStore &s,
     FrameFamily family;
     if (wholeChunkFamily(chunk, &family) && !continuesHeldFrame(chunk)) {
         DecodedFrame decoded;
-        settle(true, s, onFrame);
+        settle(s, onFrame);
         store(chunk, 0, family, s, &decoded);
         onFrame(decoded);
         if (family == FrameFamily::Parameter && decoded.readFlag == 0 && isLiveKind(at(chunk, 1)))
@@ -925,22 +658,27 @@ void FrameAssembler::feed(const QByteArray &chunk, qint64 nowMs, ParamStore &s,
         return;
     }
     append(chunk, nowMs);
-    scan(false, false, s, onFrame);
+    scan(false, s, onFrame);
 }
 
 bool FrameAssembler::continuesHeldFrame(const QByteArray &chunk) const
 {
     if (chunk.size() != kAuxFrameLength || auxSourcesPlausible(chunk, 0))
         return false;
-    // A live or parameter frame begun anywhere in the undecided bytes, a whole frame waiting
-    // for the next read included, that the chunk goes on with.
+    // A live or parameter frame begun anywhere in the undecided bytes, with its marker and
+    // kind in place, that the chunk goes on with without breaking a marker.
+    int prefix[kLiveFrameLength + 1];
     for (int q = 0; q < m_bytes.size(); ++q) {
         QByteArray joined = m_bytes.mid(q);
-        joined += chunk; // the reader keeps a reference: it must outlive the reader
-        const Reader reader(joined, Reader::Open);
-        for (const Candidate &c : reader.candidatesAt(0)) {
-            if (c.family != FrameFamily::Aux && c.strength >= kLiveStrength &&
-                c.length > m_bytes.size() - q)
+        joined += chunk;
+        const int have = m_bytes.size() - q;
+        for (FrameFamily f :
+             {FrameFamily::Channel, FrameFamily::LinkStatus, FrameFamily::Parameter}) {
+            const int length = frameLength(f);
+            const int shown = f == FrameFamily::Parameter ? 3 : 2;
+            if (have >= shown && have < length &&
+                objective::prefixScores(joined, 0, f, prefix) >
+                    std::min(length, int(joined.size())))
                 return true;
         }
     }
@@ -949,22 +687,21 @@ bool FrameAssembler::continuesHeldFrame(const QByteArray &chunk) const
 
 void FrameAssembler::expire(qint64 nowMs, ParamStore &s, const FrameHandler &onFrame)
 {
-    if (!m_bytes.isEmpty() && nowMs - m_times.at(m_heldFrom) > kHoldMs)
-        settle(false, s, onFrame);
+    if (!m_bytes.isEmpty() && nowMs - m_times.first() > kHoldMs)
+        settle(s, onFrame);
 }
 
 qint64 FrameAssembler::msUntilExpiry(qint64 nowMs) const
 {
     if (m_bytes.isEmpty())
         return -1;
-    return qMax<qint64>(0, m_times.at(m_heldFrom) + kHoldMs + 1 - nowMs);
+    return qMax<qint64>(0, m_times.first() + kHoldMs + 1 - nowMs);
 }
 
 void FrameAssembler::clear()
 {
     m_bytes.clear();
     m_times.clear();
-    m_pendingLength = 0;
     m_heldFrom = 0;
 }
 
@@ -974,43 +711,96 @@ void FrameAssembler::append(const QByteArray &chunk, qint64 nowMs)
     m_times.insert(m_times.size(), chunk.size(), nowMs);
 }
 
-void FrameAssembler::settle(bool nextIsFrame, ParamStore &s, const FrameHandler &onFrame)
+void FrameAssembler::settle(ParamStore &s, const FrameHandler &onFrame)
 {
     if (!m_bytes.isEmpty())
-        scan(true, nextIsFrame, s, onFrame);
+        scan(true, s, onFrame);
     clear();
 }
 
-void FrameAssembler::scan(bool final, bool nextIsFrame, ParamStore &s, const FrameHandler &onFrame)
+void FrameAssembler::scan(bool final, ParamStore &s, const FrameHandler &onFrame)
 {
-    const Reader reader(m_bytes, final ? Reader::Final : Reader::Open, nextIsFrame);
+    using Kind = segmentation::Piece;
     const int n = m_bytes.size();
-    int p = 0;
-    m_pendingLength = 0;
-    m_heldFrom = 0;
-    while (p < n) {
-        Step step = reader.decide(p);
-        if (step.kind == Step::Wait) {
-            const int heldFrom = step.pending ? step.heldFrom : p;
-            if (n - heldFrom < kLiveFrameLength) {
-                if (step.pending) {
-                    m_pendingLength = step.frame.length;
-                    m_heldFrom = heldFrom - p;
+    // Once the wait is over, the last frame may still have been arriving: it is dropped, but
+    // the bytes before it are not read as something else to make up for it.
+    const objective::Lattice lattice(m_bytes, final);
+    const int end = lattice.state(n);
+
+    // The readings more bytes could still make the best: the two that end with these bytes,
+    // and every one that goes on with a frame begun among the last 19 bytes that could still
+    // outweigh the reading that ends here. A frame that has shown its markers and kind may
+    // still bring all its values; one that has not is weighed by what it has shown.
+    QVector<QVector<int>> rivals{lattice.path(end)};
+    int leader = 0;
+    int leaderScore = lattice.score(end);
+    const int quiet =
+        std::max(lattice.score(2 * n + 1), lattice.score(2 * n) - objective::kGarbageBits);
+    if (lattice.score(end ^ 1) >= quiet)
+        rivals.append(lattice.path(end ^ 1));
+    int prefix[kLiveFrameLength + 1];
+    for (int p = std::max(0, n - kLiveFrameLength + 1); p < n && !final; ++p) {
+        for (FrameFamily f : objective::kFamilies) {
+            const int known = n - p;
+            const int shown = f == FrameFamily::Channel || f == FrameFamily::LinkStatus ? 2 : 3;
+            if (known >= frameLength(f) || objective::prefixScores(m_bytes, p, f, prefix) <= known)
+                continue;
+            const ParameterKind *kind = f == FrameFamily::Parameter && known >= shown
+                                            ? findParameterKind(at(m_bytes, p + 2))
+                                            : nullptr;
+            const int upTo = known < shown ? known : frameLength(f);
+            const int hope = lattice.score(lattice.state(p)) + prefix[known] +
+                             objective::mostStillToCome(f, kind, known, upTo);
+            if (hope >= quiet) {
+                if (hope > leaderScore) {
+                    leader = int(rivals.size());
+                    leaderScore = hope;
                 }
+                rivals.append(lattice.path(lattice.state(p)));
                 break;
             }
-            // Waiting would hold more than a frame's worth: decide with what is here.
-            step = Reader(m_bytes, Reader::Now).decide(p);
         }
-        if (step.kind == Step::Skip) {
-            p = step.to;
-            continue;
-        }
-        DecodedFrame decoded;
-        store(m_bytes, p, step.frame.family, s, &decoded);
-        onFrame(decoded);
-        p += step.frame.length;
     }
-    m_bytes.remove(0, p);
-    m_times.remove(0, p);
+    // The pieces of the leading reading, up to where the others leave it.
+    const QVector<objective::Piece> best = lattice.pieces(rivals[leader].last());
+    // Decided: what every rival reads alike, up to its last whole frame (a cut or garbage right
+    // before the rest may only make room for it), and what has waited beyond two frames' worth.
+    int common = int(rivals.first().size());
+    for (const QVector<int> &r : rivals) {
+        int k = 0;
+        while (k < common && k < r.size() && r[k] == rivals.first()[k])
+            ++k;
+        common = k;
+    }
+    const int agreedTo = final ? n : rivals.first()[common - 1] / 2;
+    int decided = 0;
+    while (decided < best.size() && best[decided].start + best[decided].length <= agreedTo)
+        ++decided;
+    while (!final && decided > 0 && best[decided - 1].kind != Kind::Whole)
+        --decided;
+    while (decided < best.size() && n - best[decided].start > kMaxUndecided)
+        ++decided;
+    int from = 0;
+    for (int i = 0; i < decided; ++i) {
+        const objective::Piece &p = best[i];
+        from = p.start + p.length;
+        if (p.kind != Kind::Whole)
+            continue;
+        DecodedFrame decoded;
+        store(m_bytes, p.start, p.family, s, &decoded);
+        onFrame(decoded);
+    }
+    // What waits: pending bytes, then the frame the last bytes may begin.
+    int heldFrom = n;
+    for (int p = std::max(from, n - kLiveFrameLength + 1); p < n && heldFrom == n; ++p) {
+        for (FrameFamily f : objective::kFamilies) {
+            if (n - p < frameLength(f) && objective::prefixScores(m_bytes, p, f, prefix) > n - p) {
+                heldFrom = p;
+                break;
+            }
+        }
+    }
+    m_heldFrom = heldFrom - from;
+    m_bytes.remove(0, from);
+    m_times.remove(0, from);
 }

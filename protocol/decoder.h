@@ -83,7 +83,8 @@ void storeFrame(const DecodedFrame &frame, ParamStore &store);
 // Scoring the readings of undecided bytes, in hundredths of a bit (the objective is written
 // down in decoder.cpp).
 namespace segmentation {
-enum class Piece { Whole, Cut, Unfinished, Garbage };
+// Short: a parameter frame that lost bytes inside, its end marker still in place.
+enum class Piece { Whole, Cut, Short, Unfinished, Garbage };
 constexpr int kImpossible = -(1 << 28);
 // The score of reading bytes [start, start + length) of `b` as `piece` of a frame of `family`
 // (any family for garbage), or kImpossible when the bytes break the frame's markers.
@@ -93,45 +94,46 @@ int pieceScore(const QByteArray &b, int start, int length, FrameFamily family, P
 int bestScore(const QByteArray &b, bool open);
 } // namespace segmentation
 
-// Puts frames back together when the line splits, merges, cuts or garbles them. The rule
-// that decides between two readings of the same bytes is written down once, in decoder.cpp
-// above FrameAssembler::feed.
+// Puts frames back together when the line splits, merges, cuts or garbles them. How it reads
+// the undecided bytes is written down once, in decoder.cpp above FrameAssembler::feed.
 class FrameAssembler
 {
 public:
-    // Bytes of an unfinished frame wait this long for the rest, counted from their first byte.
+    // Undecided bytes wait this long for the rest, counted from their first byte.
     static constexpr qint64 kHoldMs = 100;
+    // At most this many bytes wait undecided: two frames' worth, as one frame whose last bytes
+    // may start the next one, and that next one still arriving.
+    static constexpr int kMaxUndecided = 2 * kLiveFrameLength - 1;
 
     using FrameHandler = std::function<void(const DecodedFrame &)>;
 
-    // Decodes what the chunk completes; onFrame runs after each frame has been stored.
+    // Decodes what the chunk decides; onFrame runs after each frame has been stored.
     void feed(const QByteArray &chunk, qint64 nowMs, ParamStore &store,
               const FrameHandler &onFrame);
-    // Settles whatever has waited longer than kHoldMs: a whole frame that waited for the next
-    // read is taken, an unfinished one is dropped. feed() does this itself; call it when no
-    // read comes, so that nothing waits much longer than kHoldMs.
+    // Settles whatever has waited longer than kHoldMs: what is whole among the waiting bytes
+    // is taken, the rest dropped. feed() does this itself; call it when no read comes, so
+    // that nothing waits much longer than kHoldMs.
     void expire(qint64 nowMs, ParamStore &store, const FrameHandler &onFrame);
     // Nothing more will arrive (the port closes): takes what is whole among the waiting
     // bytes and drops the rest.
-    void finish(ParamStore &store, const FrameHandler &onFrame) { settle(false, store, onFrame); }
+    void finish(ParamStore &store, const FrameHandler &onFrame) { settle(store, onFrame); }
     // Milliseconds until expire() has something to settle, or -1 when nothing waits.
     qint64 msUntilExpiry(qint64 nowMs) const;
 
     // The unfinished frame at the end of what has arrived: never more than 19 bytes.
     QByteArray held() const { return m_bytes.mid(m_heldFrom); }
-    // A whole frame whose last bytes could still turn out to start the next frame, cut off
-    // on the line; it waits for the next read, at most kHoldMs.
-    QByteArray pending() const { return m_bytes.left(m_pendingLength); }
+    // The undecided bytes before it: whole frames, or pieces of them, whose reading the next
+    // read could still change.
+    QByteArray pending() const { return m_bytes.left(m_heldFrom); }
     void clear();
 
 private:
     void append(const QByteArray &chunk, qint64 nowMs);
-    void settle(bool nextIsFrame, ParamStore &store, const FrameHandler &onFrame);
-    void scan(bool final, bool nextIsFrame, ParamStore &store, const FrameHandler &onFrame);
+    void settle(ParamStore &store, const FrameHandler &onFrame);
+    void scan(bool final, ParamStore &store, const FrameHandler &onFrame);
     bool continuesHeldFrame(const QByteArray &chunk) const;
 
-    QByteArray m_bytes;      // undecided bytes: the pending frame, if any, then the rest
+    QByteArray m_bytes;      // undecided bytes: pending ones, then the unfinished frame
     QVector<qint64> m_times; // when each of m_bytes arrived
-    int m_pendingLength = 0;
     int m_heldFrom = 0;
 };

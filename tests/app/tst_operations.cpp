@@ -545,20 +545,20 @@ private slots:
     {
         WindowFixture f;
         QVERIFY(f.open());
-        // A channel frame, then one byte FE. From its byte 9 on, the channel frame and that
-        // byte read FE 00 44 ... FE, a reverse frame; which one the line carried, only the
-        // next read can tell, so the channel frame waits for it. None comes; after the hold
-        // time the channel frame is taken.
-        f.pty.send(hexBytes("FE1803E803E803E803FE00440100010001010001"
+        // A channel frame, then one byte FE. From its byte 15 on, the channel frame reads
+        // FE 18 ..., the start of another channel frame after a cut; which one the line
+        // carried, only the next read can tell, so the channel frame waits for it. None comes;
+        // after the hold time the channel frame is taken.
+        f.pty.send(hexBytes("FE1803E803E803E803E803E803E803FE18400200"
                             "FE"));
         QVERIFY(f.pty.waitForBytes(3, 2000));
         QElapsedTimer t;
         t.start();
-        QTRY_COMPARE_WITH_TIMEOUT(ParamData.Servo4, 0x03FE, 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(ParamData.Servo7, 0x03FE, 1000);
         QVERIFY2(t.elapsed() <= FrameAssembler::kHoldMs + 100,
                  qPrintable(QString::number(t.elapsed())));
-        QCOMPARE(ParamData.Servo5, 0x0044);
-        QCOMPARE(ParamData.TX_Volt, 1);
+        QCOMPARE(ParamData.Servo8, 0x1840);
+        QCOMPARE(ParamData.TX_Volt, 0x0200);
         QCOMPARE(ParamData.ReadFlag, 0);               // no reverse frame was taken
         QCOMPARE(f.pty.received(), QByteArray("WWW")); // one chunk, one answer
     }
