@@ -298,23 +298,29 @@ void storeFrame(const DecodedFrame &frame, ParamStore &s)
 namespace {
 
 // How likely a reading of undecided bytes is. The undecided bytes are read as the sequence of
-// pieces that best explains them: whole frames, frames cut short on the line, runs of garbage, and
-// at the end a frame still arriving. A reading scores, in hundredths of a bit, how unlikely the
-// bytes its frames constrain would be as noise, minus a prior for every cut and every garbage run;
-// the best reading is found by dynamic programming over the byte positions. The assumptions:
+// pieces that best explains them: whole frames, frames cut short on the line, parameter frames
+// short of bytes inside, runs of garbage, and at the end a frame still arriving. A reading
+// scores, in hundredths of a bit, how unlikely the bytes its frames constrain would be as
+// noise, minus a prior for every cut and every garbage run; the best reading is found by
+// dynamic programming over the byte positions. The assumptions:
 // - a noise byte takes any value with p = 1/256: a marker (FE, the live kind, AA) is 8 bits;
 // - a parameter kind is one of 18 values: log2(256/18) = 3.83 bits;
 // - a payload value inside its field's range of r values out of 256 (65536 for a word) is
 //   log2(256/r) bits; a live word up to 0x0FFF (channel outputs, volts below 40.95) is
 //   log2(16) = 4 bits. A value outside its range costs 1 bit: transmitters do send them now
 //   and then, but a reading that puts one there is half as likely;
+// - a byte no field uses is zero from the transmitters we know, which counts 3 bits: zero is
+//   also the high byte of many a live word, so noise on this line is zero about one time in
+//   eight. Any other value counts nothing, so that a sender which leaves anything there is
+//   read as well as its markers allow;
 // - an AUX frame has a single marker, so its four sources must be 0..5 (log2(256/6) bits each)
 //   or it is not one;
-// - a frame cut short claims only its markers and kind, and is charged for values out of
-//   range: its values were not delivered whole, and crediting them would let any run of
-//   small values pass for the start of a frame;
-// - about one frame in 128 is cut short, and about as often garbage lies between frames: each
-//   cut and each garbage run costs log2(128) = 7 bits.
+// - about one frame in 128 loses bytes, anywhere among its 20 or 12: a cut costs
+//   log2(128) = 7 bits for happening and log2(20) = 4.32 for where it falls. A frame cut short
+//   is weighed by what arrived of it; a parameter frame that lost bytes inside and kept its
+//   end marker is weighed by its bytes where they arrived, as the frame that would take the
+//   next frame's marker for its own weighs them;
+// - about as often as a cut, garbage lies between frames: each garbage run costs 7 bits.
 namespace objective {
 
 constexpr int kMarkerBits = 800;
@@ -322,7 +328,6 @@ constexpr int kKnownKindBits = 383;
 constexpr int kLiveWordBits = 400;
 constexpr int kLiveWordMax = 0x0FFF;
 constexpr int kOutOfRangeBits = -100;
-constexpr int kImplausibleLiveWordBits = -100;
 constexpr int kUnusedZeroBits = 300;
 constexpr int kAuxSourceBits = 542;
 constexpr int kCutBits = 1132;
@@ -403,9 +408,8 @@ int prefixScores(const QByteArray &b, int start, FrameFamily family, int *out)
             } else if (family == FrameFamily::LinkStatus && i != 2 && i != 4 && i != 5) {
                 score += unused(v);
             } else if (i % 2 == 1 && i != 2) {
-                score += bigEndianWordAt(b, start + i - 1) <= kLiveWordMax
-                             ? kLiveWordBits
-                             : kImplausibleLiveWordBits;
+                score += bigEndianWordAt(b, start + i - 1) <= kLiveWordMax ? kLiveWordBits
+                                                                           : kOutOfRangeBits;
             }
             break;
         case FrameFamily::Aux:
@@ -631,15 +635,15 @@ int segmentation::bestScore(const QByteArray &b, bool open)
 // held, is the rest of that frame; and twelve bytes FE 18|19 of an unknown kind are reported
 // as such and also kept, as the possible start of a live frame.
 //
-// Everything else joins the undecided bytes, which are read by the objective above twice:
-// as if the line fell silent after them, and as if more were coming, so that the last piece
-// may be a frame still arriving. The pieces on which both readings agree are decided: their
-// whole frames are taken, their cuts and garbage dropped. Nothing that arrives later can
-// change that prefix unless it changes the reading of bytes already here by more than a
-// frame's worth of evidence. The rest waits for the next read: at most kHoldMs from its
-// first byte, and never more than two frames' worth, beyond which the oldest pieces are
-// decided as the reading with more to come has them. When the wait is over, the silent
-// reading decides everything.
+// Everything else joins the undecided bytes, which the objective above reads. More bytes can
+// change the best reading only by going on with a frame begun among the last 19: every such
+// frame that could still outweigh the reading that ends here, with all the values it may yet
+// bring, is a rival, and so is the best reading that ends here. The pieces all rivals read
+// alike are decided, up to their last whole frame: whole frames are taken, cuts and garbage
+// dropped. The rest waits for the next read: at most kHoldMs from its first byte, and never
+// more than two frames' worth, beyond which its oldest pieces are decided as the leading rival
+// reads them. When the wait is over, the best reading decides everything, its last frame
+// allowed to be still arriving and then dropped.
 void FrameAssembler::feed(const QByteArray &chunk, qint64 nowMs, ParamStore &s,
                           const FrameHandler &onFrame)
 {
