@@ -329,7 +329,9 @@ constexpr int kLiveWordBits = 400;
 constexpr int kLiveWordMax = 0x0FFF;
 constexpr int kOutOfRangeBits = -100;
 constexpr int kUnusedZeroBits = 300;
-constexpr int kAuxSourceBits = 542;
+constexpr int kSmallByteMax = 7;
+constexpr double kSmallNoise = 16; // one byte in 16 is each of 0..7
+constexpr int kAuxSourceBits = 142;
 constexpr int kCutBits = 1132;
 constexpr int kGarbageBits = 700;
 
@@ -342,7 +344,8 @@ struct SlotRange
     bool checked = false;
     int low = 0;
     int high = 0;
-    int bits = 0;
+    int bits = 0;      // a value whose byte is above kSmallByteMax
+    int smallBits = 0; // a value whose byte is 0..kSmallByteMax
 };
 
 const QVector<QVector<SlotRange>> &slotRanges()
@@ -355,13 +358,17 @@ const QVector<QVector<SlotRange>> &slotRanges()
                 if (!slot.member)
                     break;
                 const RangeRule *rule = findRangeRule(slot.member);
-                const double span = slot.word ? 65536.0 : 256.0;
-                row.append(
-                    rule ? SlotRange{true, rule->low, rule->high,
-                                     int(std::lround(
-                                         100 * std::log2(std::max(
-                                                   1.0, span / (rule->high - rule->low + 1)))))}
-                         : SlotRange{});
+                if (!rule) {
+                    row.append(SlotRange{});
+                    continue;
+                }
+                const double values = rule->high - rule->low + 1;
+                const auto bits = [values](double noise) {
+                    return int(std::lround(100 * std::log2(std::max(1.0, noise / values))));
+                };
+                row.append({true, rule->low, rule->high, bits(slot.word ? 65536.0 : 256.0),
+                            slot.word ? bits(65536.0)
+                                      : int(std::lround(100 * std::log2(kSmallNoise / values)))});
             }
             all.append(row);
         }
@@ -442,7 +449,9 @@ int prefixScores(const QByteArray &b, int start, FrameFamily family, int *out)
                     const int value =
                         (slot.word ? bigEndianWordAt(b, start + slot.byte) : v) - slot.offset;
                     const bool inRange = value >= ranges[s].low && value <= ranges[s].high;
-                    score += inRange ? ranges[s].bits : kOutOfRangeBits;
+                    const int bits =
+                        !slot.word && v <= kSmallByteMax ? ranges[s].smallBits : ranges[s].bits;
+                    score += inRange ? bits : kOutOfRangeBits;
                 }
             }
             break;
@@ -584,7 +593,15 @@ int mostStillToCome(FrameFamily family, const ParameterKind *kind, int known, in
         ideal[2] = char(kind->kind);
         for (int s = 0; s < slotRanges()[int(kind - kKinds)].size(); ++s) {
             const PayloadSlot &slot = kind->payload[s];
-            const int value = slotRanges()[int(kind - kKinds)][s].low + slot.offset;
+            // The byte in range that counts most: a small one only where that is all the
+            // range has or counts more.
+            const SlotRange &range = slotRanges()[int(kind - kKinds)][s];
+            const int low = range.low + slot.offset;
+            const int high = range.high + slot.offset;
+            const int value =
+                slot.word || low > kSmallByteMax || (range.smallBits >= range.bits && range.checked)
+                    ? low
+                    : std::min(high, kSmallByteMax + 1);
             if (slot.word) {
                 ideal[slot.byte] = char(value >> 8);
                 ideal[slot.byte + 1] = char(value);
