@@ -304,16 +304,18 @@ namespace {
 // noise, minus a prior for every cut and every garbage run; the best reading is found by
 // dynamic programming over the byte positions. The assumptions:
 // - a noise byte takes any value with p = 1/256: a marker (FE, the live kind, AA) is 8 bits;
+//   but half the bytes of a live line are high bytes of words, 0..7, so each of 0..7 turns
+//   up one time in sixteen;
 // - a parameter kind is one of 18 values: log2(256/18) = 3.83 bits;
-// - a payload value inside its field's range of r values out of 256 (65536 for a word) is
-//   log2(256/r) bits; a live word up to 0x0FFF (channel outputs, volts below 40.95) is
+// - a setting inside its field's range of r values is log2(256/r) bits (65536 for a word),
+//   and log2(16/r) when its byte is 0..7, which may count against it: a small byte says little
+//   on this line. A live word up to 0x0FFF (channel outputs, volts below 40.95) is
 //   log2(16) = 4 bits. A value outside its range costs 1 bit: transmitters do send them now
 //   and then, but a reading that puts one there is half as likely;
-// - a byte no field uses is zero from the transmitters we know, which counts 3 bits: zero is
-//   also the high byte of many a live word, so noise on this line is zero about one time in
-//   eight. Any other value counts nothing, so that a sender which leaves anything there is
-//   read as well as its markers allow;
-// - an AUX frame has a single marker, so its four sources must be 0..5 (log2(256/6) bits each)
+// - a byte no field uses is zero from the transmitters we know, which counts 3 bits, near the
+//   log2(16) of a small byte. Any other value counts nothing, so that a sender which leaves
+//   anything there is read as well as its markers allow;
+// - an AUX frame has a single marker, so its four sources must be 0..5, log2(16/6) bits each,
 //   or it is not one;
 // - about one frame in 128 loses bytes, anywhere among its 20 or 12: a cut costs
 //   log2(128) = 7 bits for happening and log2(20) = 4.32 for where it falls. A frame cut short
