@@ -308,10 +308,10 @@ namespace {
 //   up one time in sixteen;
 // - a parameter kind is one of 18 values: log2(256/18) = 3.83 bits;
 // - a setting inside its field's range of r values is log2(256/r) bits (65536 for a word),
-//   and log2(16/r) when its byte is 0..7, which may count against it: a small byte says little
-//   on this line. A live word up to 0x0FFF (channel outputs, volts below 40.95) is
-//   log2(16) = 4 bits. A value outside its range costs 1 bit: transmitters do send them now
-//   and then, but a reading that puts one there is half as likely;
+//   and log2(16/r) when its byte is 0..7: a small byte says little on this line, and nothing
+//   at all in a field of more than 16 values. A live word up to 0x0FFF (channel outputs, volts
+//   below 40.95) is log2(16) = 4 bits. A value outside its range costs 1 bit: transmitters do send
+//   them now and then, but a reading that puts one there is half as likely;
 // - a byte no field uses is zero from the transmitters we know, which counts 3 bits, near the
 //   log2(16) of a small byte. Any other value counts nothing, so that a sender which leaves
 //   anything there is read as well as its markers allow;
@@ -369,8 +369,7 @@ const QVector<QVector<SlotRange>> &slotRanges()
                     return int(std::lround(100 * std::log2(std::max(1.0, noise / values))));
                 };
                 row.append({true, rule->low, rule->high, bits(slot.word ? 65536.0 : 256.0),
-                            slot.word ? bits(65536.0)
-                                      : int(std::lround(100 * std::log2(kSmallNoise / values)))});
+                            slot.word ? bits(65536.0) : bits(kSmallNoise)});
             }
             all.append(row);
         }
