@@ -571,6 +571,13 @@ private:
     QVarLengthArray<Piece, 256> m_from;
 };
 
+// How many bytes a frame of `family` takes to show its markers and kind: FE and the live
+// kind, or FE, the unused byte and the parameter kind, or an AUX frame's AA at byte 2.
+int markersShownAfter(FrameFamily family)
+{
+    return family == FrameFamily::Channel || family == FrameFamily::LinkStatus ? 2 : 3;
+}
+
 // The most a frame of `family` (and parameter `kind`, any when not yet known) can still gain
 // from its bytes after the first `known` up to byte `upTo`: every value in its range and every
 // unused byte zero.
@@ -697,7 +704,7 @@ bool FrameAssembler::continuesHeldFrame(const QByteArray &chunk) const
         for (FrameFamily f :
              {FrameFamily::Channel, FrameFamily::LinkStatus, FrameFamily::Parameter}) {
             const int length = frameLength(f);
-            const int shown = f == FrameFamily::Parameter ? 3 : 2;
+            const int shown = objective::markersShownAfter(f);
             if (have >= shown && have < length &&
                 objective::prefixScores(joined, 0, f, prefix) >
                     std::min(length, int(joined.size())))
@@ -764,7 +771,7 @@ void FrameAssembler::scan(bool final, ParamStore &s, const FrameHandler &onFrame
     for (int p = std::max(0, n - kLiveFrameLength + 1); p < n && !final; ++p) {
         for (FrameFamily f : objective::kFamilies) {
             const int known = n - p;
-            const int shown = f == FrameFamily::Channel || f == FrameFamily::LinkStatus ? 2 : 3;
+            const int shown = objective::markersShownAfter(f);
             if (known >= frameLength(f) || objective::prefixScores(m_bytes, p, f, prefix) <= known)
                 continue;
             const ParameterKind *kind = f == FrameFamily::Parameter && known >= shown
