@@ -53,12 +53,7 @@ class Session:
         self.build, self.display = build, display
         self.home = tempfile.mkdtemp(prefix="korva-checked-write-")
         HOMES.append(self.home)
-        self.env = dict(os.environ)
-        for name in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "QT_LOGGING_RULES"):
-            self.env.pop(name, None)
-        self.env.update(DISPLAY=display, XDG_RUNTIME_DIR=self.home,
-                        XDG_CONFIG_HOME=os.path.join(self.home, "config"),
-                        XDG_DATA_HOME=os.path.join(self.home, "data"))
+        self.env = desktop.window_env(display, self.home)
         self.state = os.path.join(self.home, "sim-state.txt")
         if "--ignore" in sim_options:
             held_otherwise(self.state)
@@ -76,7 +71,10 @@ class Session:
                  "^" + desktop.TITLE.replace("&", ".") + "$"], env=self.env, check=True,
                 capture_output=True, text=True, timeout=90).stdout.split()[0]
         except (subprocess.CalledProcessError, subprocess.TimeoutExpired):
-            fail("no window appeared")
+            with open(self.log, errors="replace") as log:
+                fail("no window appeared; korva-config %s:\n%s" % (
+                    "still runs" if self.app.poll() is None
+                    else "ended with %d" % self.app.returncode, log.read()))
         self.origin = desktop.window_origin(self.env, self.window)
         wait_for("the LED is not painted red", lambda: self.led_is(0, 1), 10)
         self.click(desktop.OPEN_BUTTON)

@@ -59,6 +59,23 @@ def start_xvfb():
     return server, ":" + number.decode().strip()
 
 
+def window_env(display, home, **more):
+    """The environment of a window on `display` whose settings and history live in `home`.
+
+    Xvfb comes without a session bus. Left to find none, libdbus starts one by forking the
+    window, and a sanitized window forked while its threads run has hung in the child for
+    minutes before it showed: a bus address that cannot connect ends that at once."""
+    env = dict(os.environ)
+    for name in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "QT_LOGGING_RULES"):
+        env.pop(name, None)
+    env.update(DISPLAY=display, XDG_RUNTIME_DIR=home,
+               XDG_CONFIG_HOME=os.path.join(home, "config"),
+               XDG_DATA_HOME=os.path.join(home, "data"),
+               DBUS_SESSION_BUS_ADDRESS="unix:path=" + os.path.join(home, "no-session-bus"),
+               **more)
+    return env
+
+
 def screenshot(env):
     """The root window as rows of (r, g, b), read from xwd's ZPixmap dump."""
     data = subprocess.run(["xwd", "-root", "-silent"], env=env, check=True,
@@ -163,13 +180,7 @@ def main():
 
     server, display = start_xvfb()
     home = tempfile.mkdtemp(prefix="korva-first-minute-")
-    env = dict(os.environ)
-    for name in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "QT_LOGGING_RULES"):
-        env.pop(name, None)
-    env.update(DISPLAY=display, KORVA_BUILD_DIR=build,
-               XDG_CONFIG_HOME=os.path.join(home, "config"),
-               XDG_DATA_HOME=os.path.join(home, "data"),
-               XDG_RUNTIME_DIR=home)
+    env = window_env(display, home, KORVA_BUILD_DIR=build)
     app = None
     try:
         app = subprocess.Popen([os.path.join(ROOT, "scripts", "run")], env=env,
