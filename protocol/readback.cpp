@@ -4,6 +4,8 @@
 #include "decoder.h"
 #include "frames.h"
 
+#include <QtAlgorithms>
+
 #include <algorithm>
 
 QVector<IntField> readBackFields()
@@ -61,6 +63,28 @@ bool valueTwiceCarried(const QVector<ParamStore> &answers, IntField field, qint3
     return false;
 }
 
+// How many bits the line would have to turn to make one reading of a settings frame the
+// other: the frames carry each value plus its offset, in a byte or a word.
+int turnedBits(int readFlag, const ParamStore &a, const ParamStore &b)
+{
+    int bits = 0;
+    const auto add = [&](IntField field, int offset) {
+        bits += int(qPopulationCount(quint32(a.*field + offset) ^ quint32(b.*field + offset)));
+    };
+    if (readFlag == kAuxReadFlag) {
+        for (IntField field : settingsFrameFields(readFlag))
+            add(field, 0);
+    }
+    for (const ParameterKind *kind = parameterKindsBegin(); kind != parameterKindsEnd(); ++kind) {
+        for (const PayloadSlot &slot : kind->payload) {
+            if (kind->readFlag != readFlag || !slot.member)
+                break;
+            add(slot.member, slot.offset);
+        }
+    }
+    return bits;
+}
+
 } // namespace
 
 ReadBackCheck::ReadBackCheck(const ParamStore &sent)
@@ -109,23 +133,42 @@ QVector<int> agreedAnswer(const QVector<SettingsAnswer> &answers, ParamStore *ag
     QVector<int> undecided;
     for (int flag = 1; flag <= kSettingsFrameKinds; ++flag) {
         const QVector<IntField> fields = settingsFrameFields(flag);
-        const auto alike = [&fields](const ParamStore &a, const ParamStore &b) {
-            return std::all_of(fields.begin(), fields.end(),
-                               [&](IntField f) { return a.*f == b.*f; });
+        struct Reading
+        {
+            const ParamStore *settings;
+            int answers;
         };
-        bool found = false;
-        for (int a = 0; a < answers.size() && !found; ++a) {
-            for (int b = a + 1; b < answers.size() && !found; ++b) {
-                found = !answers[a].missing.contains(flag) && !answers[b].missing.contains(flag) &&
-                        alike(answers[a].settings, answers[b].settings);
-                if (found) {
-                    for (IntField f : fields)
-                        taken.*f = answers[a].settings.*f;
-                }
-            }
+        QVector<Reading> readings;
+        for (const SettingsAnswer &answer : answers) {
+            if (answer.missing.contains(flag))
+                continue;
+            const auto same = std::find_if(readings.begin(), readings.end(), [&](const Reading &r) {
+                return std::all_of(fields.begin(), fields.end(), [&](IntField f) {
+                    return r.settings->*f == answer.settings.*f;
+                });
+            });
+            if (same != readings.end())
+                ++same->answers;
+            else
+                readings.append({&answer.settings, 1});
         }
-        if (!found)
+        // A twin one turned bit away needs outnumbering by two: a line that turns bits makes
+        // such twins of the true reading, and now and then the same twin twice.
+        const auto leads = [&](const Reading &r) {
+            return r.answers >= 2 &&
+                   std::all_of(readings.begin(), readings.end(), [&](const Reading &other) {
+                       const int margin =
+                           turnedBits(flag, *r.settings, *other.settings) == 1 ? 2 : 1;
+                       return &other == &r || r.answers >= other.answers + margin;
+                   });
+        };
+        const auto best = std::find_if(readings.begin(), readings.end(), leads);
+        if (best == readings.end()) {
             undecided.append(flag);
+            continue;
+        }
+        for (IntField f : fields)
+            taken.*f = best->settings->*f;
     }
     if (undecided.isEmpty()) {
         taken.Volt = taken.Volt_x10 / 10.0; // shown as the frames carry it

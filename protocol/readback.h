@@ -60,7 +60,10 @@ struct SettingsAnswer
     QVector<int> missing;
 };
 
-// A read's answers taken together, whole or not: each settings frame takes the values that two
-// answers which brought it carried alike. Returns the ReadFlags of the frames no two answers
-// agree on, or that none brought; when there are none, `agreed` holds the set.
+// A read's answers taken together, whole or not. Each settings frame takes the reading that
+// the most answers which brought it carried alike: at least two, more than any other reading,
+// and two more than one a single turned bit away. Damage rarely makes the same reading twice,
+// but a line that turns bits turns each of a frame's few dozen, so the same turned bit in two
+// answers does happen. Returns the ReadFlags of the frames not taken so, or that no answer
+// brought; when there are none, `agreed` holds the set.
 QVector<int> agreedAnswer(const QVector<SettingsAnswer> &answers, ParamStore *agreed);

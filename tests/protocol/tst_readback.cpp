@@ -5,6 +5,7 @@
 #include "readback.h"
 #include "seeds.h"
 #include "testdata.h"
+#include "transmittermodel.h"
 
 #include <QRandomGenerator>
 #include <QSet>
@@ -17,6 +18,8 @@ class tst_ReadBack : public QObject
 private slots:
     void anAnswerDamagedOnceNeverDecidesTheCheck();
     void everyAnswerDamagedNeverMisleads();
+    void aTwinOneTurnedBitAwayIsOutnumberedByTwo_data();
+    void aTwinOneTurnedBitAwayIsOutnumberedByTwo();
 };
 
 // Fresh seeds each run, printed; KORVA_READBACK_SEED repeats one.
@@ -122,6 +125,44 @@ void tst_ReadBack::everyAnswerDamagedNeverMisleads()
     // Five answers, each damaged in a few fields and short of a frame or two, leave nearly
     // every set decided.
     QVERIFY2(decided > 1900, qPrintable(QString::number(decided)));
+}
+
+void tst_ReadBack::aTwinOneTurnedBitAwayIsOutnumberedByTwo_data()
+{
+    // Per answer, one parameter frame as sent (T) or one turned bit away (W); whether it is taken.
+    QTest::addColumn<QString>("answers");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("the same twin twice") << "WWT" << false;
+    QTest::newRow("the twin first, outnumbered by two") << "WWTTTT" << true;
+}
+
+// The transmitter's frames with a bit turned, read as the receive buffer reads them.
+void tst_ReadBack::aTwinOneTurnedBitAwayIsOutnumberedByTwo()
+{
+    QFETCH(QString, answers);
+    QFETCH(bool, taken);
+    const quint32 base = freshOrReplayedSeed("KORVA_READBACK_SEED");
+    QRandomGenerator random(base);
+    for (int trial = 0; trial < 200; ++trial) {
+        const ParamStore sent = randomInRange(random.generate());
+        ParamStore asRead = sent;
+        const QByteArray frame = encodeSettingsAnswer(sent).at(random.bounded(1, 19));
+        DecodedFrame decoded;
+        decodeWholeChunk(frame, asRead, &decoded);
+        ParamStore twin = asRead;
+        for (QByteArray turned; twin == asRead; turned.clear()) { // a bit of a byte in use
+            const int bit = random.bounded(64);
+            turned = frame, turned[3 + bit / 8] = char(frame.at(3 + bit / 8) ^ (1 << bit % 8));
+            decodeWholeChunk(turned, twin, &decoded);
+        }
+        QVector<SettingsAnswer> line;
+        for (QChar c : answers)
+            line.append({c == 'W' ? twin : sent, {}});
+        ParamStore agreed;
+        QVERIFY2(agreedAnswer(line, &agreed).isEmpty() == taken &&
+                     (!taken || mismatchedFields(agreed, sent).isEmpty()),
+                 qPrintable(QStringLiteral("seed %1, trial %2").arg(base).arg(trial)));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_ReadBack)
