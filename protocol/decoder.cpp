@@ -759,7 +759,8 @@ void FrameAssembler::scan(bool final, ParamStore &s, const FrameHandler &onFrame
     // The readings more bytes could still make the best: the two that end with these bytes,
     // and every one that goes on with a frame begun among the last 19 bytes that could still
     // outweigh the reading that ends here. A frame that has shown its markers and kind may
-    // still bring all its values; one that has not is weighed by what it has shown.
+    // still bring all its values; one that has not is weighed by what it has shown, but for an
+    // FE right after a live frame.
     QVector<QVector<int>> rivals{lattice.path(end)};
     int leader = 0;
     int leaderScore = lattice.score(end);
@@ -767,6 +768,10 @@ void FrameAssembler::scan(bool final, ParamStore &s, const FrameHandler &onFrame
         std::max(lattice.score(2 * n + 1), lattice.score(2 * n) - objective::kGarbageBits);
     if (lattice.score(end ^ 1) >= quiet)
         rivals.append(lattice.path(end ^ 1));
+    const QVector<objective::Piece> ending = lattice.pieces(end);
+    const bool lastIsLive = !ending.isEmpty() && ending.last().kind == Kind::Whole &&
+                            (ending.last().family == FrameFamily::Channel ||
+                             ending.last().family == FrameFamily::LinkStatus);
     int prefix[kLiveFrameLength + 1];
     for (int p = std::max(0, n - kLiveFrameLength + 1); p < n && !final; ++p) {
         for (FrameFamily f : objective::kFamilies) {
@@ -777,7 +782,10 @@ void FrameAssembler::scan(bool final, ParamStore &s, const FrameHandler &onFrame
             const ParameterKind *kind = f == FrameFamily::Parameter && known >= shown
                                             ? findParameterKind(at(m_bytes, p + 2))
                                             : nullptr;
-            const int upTo = known < shown ? known : frameLength(f);
+            // A live frame's last byte is a value, and FE is one: a lone FE after it is as
+            // likely the start of the next frame, which the next byte will tell.
+            const bool afterLive = p == n - 1 && lastIsLive && f != FrameFamily::Aux;
+            const int upTo = known < shown && !afterLive ? known : frameLength(f);
             const int hope = lattice.score(lattice.state(p)) + prefix[known] +
                              objective::mostStillToCome(f, kind, known, upTo);
             if (hope >= quiet) {

@@ -282,6 +282,7 @@ private slots:
     void wholeFrameAfterCutOffFrame_data();
     void wholeFrameAfterCutOffFrame();
     void auxShapedRestOfAHeldFrameContinuesIt();
+    void frameBegunByTheLastByteOfAReadAfterACutLiveFrame();
     void liveLookingChunkWithKnownKindIsAParameterFrame();
     void unknownKindAsWholeChunkIsReported();
     void badEndMarkerIsNotAFrame();
@@ -950,6 +951,20 @@ void TestDecoder::auxShapedRestOfAHeldFrameContinuesIt()
     r.feed(link.mid(12), 5);
     QCOMPARE(r.frames, QStringList{QStringLiteral("link 19/0")});
     QCOMPARE(differingFields(r.store, storeAfter({link})), QStringList());
+}
+
+// A channel frame that lost a byte reads as whole with the next frame's FE as its last byte; a
+// read that ends on that FE must not decide so before the next byte shows the frame it begins.
+void TestDecoder::frameBegunByTheLastByteOfAReadAfterACutLiveFrame()
+{
+    const QByteArray next = hex("FE1805DA058602F8060903FD01130264025E0365");
+    Receiver r;
+    const QByteArray cut = hex("FE1805AA055B0269017C069B01E4044501300E");
+    r.feed(cut.left(10), 0);
+    r.feed(cut.mid(10) + next.left(1), 2); // not one frame's length: no whole chunk
+    r.feed(next.mid(1), 5);
+    QCOMPARE(r.frames, QStringList{QStringLiteral("channel 18/0")});
+    QCOMPARE(differingFields(r.store, storeAfter({next})), QStringList());
 }
 
 void TestDecoder::liveLookingChunkWithKnownKindIsAParameterFrame()
