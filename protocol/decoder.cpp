@@ -768,10 +768,13 @@ void FrameAssembler::scan(bool final, ParamStore &s, const FrameHandler &onFrame
         std::max(lattice.score(2 * n + 1), lattice.score(2 * n) - objective::kGarbageBits);
     if (lattice.score(end ^ 1) >= quiet)
         rivals.append(lattice.path(end ^ 1));
-    const QVector<objective::Piece> ending = lattice.pieces(end);
-    const bool lastIsLive = !ending.isEmpty() && ending.last().kind == Kind::Whole &&
-                            (ending.last().family == FrameFamily::Channel ||
-                             ending.last().family == FrameFamily::LinkStatus);
+    const auto endsWithLiveFrame = [&] {
+        const QVector<objective::Piece> ending = lattice.pieces(end);
+        return !ending.isEmpty() && ending.last().kind == Kind::Whole &&
+               (ending.last().family == FrameFamily::Channel ||
+                ending.last().family == FrameFamily::LinkStatus);
+    };
+    const bool lastIsLive = n > 0 && at(m_bytes, n - 1) == kFrameMarker && endsWithLiveFrame();
     int prefix[kLiveFrameLength + 1];
     for (int p = std::max(0, n - kLiveFrameLength + 1); p < n && !final; ++p) {
         for (FrameFamily f : objective::kFamilies) {
