@@ -957,13 +957,12 @@ void TestDecoder::auxShapedRestOfAHeldFrameContinuesIt()
 // read that ends on that FE must not decide so before the next byte shows the frame it begins.
 void TestDecoder::frameBegunByTheLastByteOfAReadAfterACutLiveFrame()
 {
+    const QByteArray cut = hex("FE1805AA055B0269017C069B01E4044501300E");
     const QByteArray next = hex("FE1805DA058602F8060903FD01130264025E0365");
     Receiver r;
-    const QByteArray cut = hex("FE1805AA055B0269017C069B01E4044501300E");
     r.feed(cut.left(10), 0);
     r.feed(cut.mid(10) + next.left(1), 2); // not one frame's length: no whole chunk
     r.feed(next.mid(1), 5);
-    QCOMPARE(r.frames, QStringList{QStringLiteral("channel 18/0")});
     QCOMPARE(differingFields(r.store, storeAfter({next})), QStringList());
 }
 
