@@ -74,6 +74,7 @@ int turnedBits(int readFlag, const ParamStore &a, const ParamStore &b)
     if (readFlag == kAuxReadFlag) {
         for (IntField field : settingsFrameFields(readFlag))
             add(field, 0);
+        return bits;
     }
     for (const ParameterKind *kind = parameterKindsBegin(); kind != parameterKindsEnd(); ++kind) {
         for (const PayloadSlot &slot : kind->payload) {
